@@ -5,10 +5,11 @@
 //
 // Protocol (see doc/journal.md): before an edit changes bytes of the file, the bytes it
 // will overwrite (and the old size) go to "<path>.journal" with a checksum, and the journal
-// is synced; then the file is edited and synced, and the journal removed. Open rolls a
+// is synced; then the file is edited and synced, and the journal emptied. Open rolls a
 // complete journal back and ignores a torn one (the file was not touched yet). A
 // same-length replacement that stays inside one 512-byte sector is written with a single
-// pwrite and no journal: a sector is written whole or not at all.
+// pwrite and no journal: a sector is written whole or not at all. The journal file stays
+// beside the file (empty between edits) while it is open and is removed by a clean close.
 #pragma once
 
 #include <cstddef>
@@ -67,9 +68,13 @@ public:
     static void SetCrashPointForTesting(int n);
 
 private:
+    // Stops writing after a failed file call; the image goes on alone.
+    void Abandon();
+
     std::string image_;
     std::string path_;
     int fd_ = -1;
+    int journal_fd_ = -1;
 };
 
 }  // namespace qm
