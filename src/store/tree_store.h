@@ -1,0 +1,262 @@
+// TreeStore: one tree database file (".qm") held in memory and edited in place, every change
+// mirrored into the open file through a journal. Byte layout and recovery rules:
+// doc/qm_format.md. Nodes are addressed by their 0-based record position (pre-order).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/journaled_file.h"
+
+namespace qm {
+
+class RecordIndex;
+
+// Field numbers of a record (1-based, as in the file).
+enum NodeField : int {
+    kFieldTitle = 1,
+    kFieldImage = 2,
+    kFieldSelectedImage = 3,
+    kFieldItemValue = 4,
+    kFieldExpandState = 5,
+    kFieldDepth = 6,
+    kFieldBody = 7,
+    kFieldExternalPath = 8,
+    kFieldSelStart = 9,
+    kFieldSelLength = 10,
+    kFieldCreated = 11,
+    kFieldModified = 12,
+    kFieldAccessed = 13,
+};
+
+// Values for AddNode and UpdateNode; an empty optional means "not given". Text is GB18030.
+struct NodeFields {
+    std::optional<std::string> title;
+    std::optional<int32_t> image;
+    std::optional<int32_t> selectedImage;
+    std::optional<int32_t> itemValue;
+    std::optional<int32_t> expandState;
+    std::optional<std::string> body;
+    std::optional<std::string> externalPath;
+    std::optional<int32_t> selStart;
+    std::optional<int32_t> selLength;
+};
+
+// One record as read by ReadNode; integers parsed by the file's integer rule.
+struct NodeRecord {
+    std::string title;
+    int32_t image = 0;
+    int32_t selectedImage = 0;
+    int32_t itemValue = 0;
+    int32_t expandState = 0;
+    int32_t depth = 0;
+    std::string body;  // filled only when the body was asked for
+    std::string externalPath;
+    int32_t selStart = 0;
+    int32_t selLength = 0;
+    std::string created;
+    std::string modified;
+    std::string accessed;
+};
+
+// Fields 8, 11, 12 and 13 of a record.
+struct PathAndTimes {
+    std::string externalPath;
+    std::string created;
+    std::string modified;
+    std::string accessed;
+};
+
+// Where a subtree lies in the image.
+struct SubtreeSpan {
+    size_t startOffset = 0;  // first byte of the subtree's first record
+    size_t endOffset = 0;    // terminator of its last record
+    int lastIndex = -1;      // index of its last record
+    int depth = 0;           // depth of its first record
+};
+
+struct SearchQuery {
+    std::string pattern;  // GB18030
+    int afterIndex = -1;  // only nodes with a greater index are tested
+    bool ignoreCase = true;
+    bool wholeText = false;
+    bool useRegex = false;
+    bool escapePattern = false;  // with useRegex: the pattern is a wildcard text (a*b?)
+    bool includeBodies = true;   // false: titles only
+    // Run before each record is tested (the window processes its events there); then the
+    // search ends when *stop is true.
+    std::function<void()> betweenRecords;
+    const std::atomic<bool>* stop = nullptr;
+};
+
+struct SearchResult {
+    enum class Status { kFound, kNotFound, kStopped, kInvalidPattern };
+    Status status = Status::kNotFound;
+    int index = -1;           // the matching node, -1 unless kFound
+    int matchedPart = 0;      // 1 = title, 2 = body
+    std::string matchedText;  // the title or body that matched
+    std::string error;        // kInvalidPattern: the expression engine's message (UTF-8)
+};
+
+class TreeStore {
+public:
+    // `programFolder` is where relative external body paths are resolved.
+    explicit TreeStore(std::string programFolder = {});
+    ~TreeStore();
+    TreeStore(const TreeStore&) = delete;
+    TreeStore& operator=(const TreeStore&) = delete;
+
+    void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
+    const std::string& programFolder() const { return programFolder_; }
+
+    // The clock for the time fields (seconds since the epoch, written as local time).
+    // Defaults to the system clock.
+    void SetClock(std::function<std::time_t()> now) { now_ = std::move(now); }
+
+    // Loads the file (a missing one is created empty) and keeps it open and locked. Returns
+    // true when the file is ours for writing; false when another process holds it or it
+    // cannot be written: the store then works on its memory image alone. The node count is
+    // 0 until the first BuildOutline (or NodeCount).
+    bool Open(const std::string& path);
+    bool writable() const { return file_.writable(); }
+
+    // The whole file image.
+    const std::string& image() const { return file_.data(); }
+    size_t DataSize() const { return file_.size(); }
+
+    // Outline rows for the tree view, one per record (doc/qm_format.md). Repairs records too
+    // short to hold a depth, and recounts the nodes.
+    std::string BuildOutline();
+    // The same rows without repairing anything and without touching the node count.
+    std::string BuildOutlineQuick() const;
+
+    // Raw byte edits, in the image (and file) or, with `target`, in that buffer only.
+    // Return false and change nothing when the offset or range lies outside the data.
+    bool InsertBytes(size_t offset, std::string_view bytes, std::string* target = nullptr);
+    bool ReplaceBytes(size_t offset, size_t length, std::string_view bytes,
+                      std::string* target = nullptr);
+
+    // The first node after query.afterIndex whose title (or body) matches. An invalid
+    // regular expression gives kInvalidPattern with the engine's message.
+    SearchResult SearchNodes(const SearchQuery& query);
+
+    // Adds a record as the last child of `parent` (depth parent + 1), or at the end at depth 1
+    // without a parent; in a store that counts no nodes the image is emptied first. Omitted
+    // values: image -1, selectedImage = image, other integers 0, texts empty; the three times
+    // now. A non-empty external path gets the body (unless a file already exists there) and
+    // the record's body stays empty, unless that write fails. Returns the new index, or -1
+    // and changes nothing when the parent does not exist.
+    int AddNode(std::optional<int> parent, const NodeFields& fields = {});
+
+    // Rewrites a record with the given values (never its depth); a given body sets the
+    // modified time; a given external path moves, writes, folds back or deletes the external
+    // file. Returns false and changes nothing when the index is out of range.
+    bool UpdateNode(int index, const NodeFields& fields);
+
+    // Replaces one field in place (field 7 and 8 follow the external-file rules; field 7 sets
+    // the modified time). Returns false and changes nothing when the index or field number is
+    // out of range.
+    bool SetField(int index, int fieldNumber, std::string_view value);
+
+    // Reads a record; returns field `fieldNumber` (empty when it is not 1..13 or the index is
+    // out of range). Fills `record` when given. With `withBody` or fieldNumber 7 the body is
+    // read (from its external file when one exists) and the accessed time is written.
+    std::string ReadNode(int index, int fieldNumber, NodeRecord* record = nullptr,
+                         bool withBody = false);
+
+    // Field `fieldNumber` as text; empty when out of range. Field 7 comes from the external
+    // file when one exists, and writes the accessed time.
+    std::string GetField(int index, int fieldNumber);
+
+    // Fields 8, 11, 12, 13; changes nothing. False when the index is out of range.
+    bool GetPathAndTimes(int index, PathAndTimes* out);
+
+    // Delimits field k of the record [*fieldStart, *recordEnd] (fieldStart in: the record's
+    // first byte; recordEnd: its terminator) in the image or in `target`. A record too short
+    // to hold field k gets the missing separators before its terminator; *recordEnd and
+    // *dataEnd (optional) grow accordingly. Returns false for k outside 1..13 or a bad range.
+    bool LocateField(int fieldNumber, size_t* fieldStart, size_t* fieldEnd, size_t* recordEnd,
+                     size_t* dataEnd = nullptr, std::string* target = nullptr);
+
+    // Moves *offset to the next terminator at or after it. Returns false and leaves it
+    // unchanged when there is none.
+    bool FindRecordEnd(size_t* offset, const std::string* target = nullptr) const;
+
+    // Removes the subtree of `index`; hands back its bytes and its root's depth when asked.
+    // Returns the number of records removed, or -1 and changes nothing.
+    int DeleteSubtree(int index, std::string* removedBytes = nullptr, int* depth = nullptr);
+
+    // The extent of the subtree of `index`. Returns its record count (at least 1), or -1.
+    int LocateSubtree(int index, SubtreeSpan* span = nullptr);
+
+    // The node count (builds the outline once when it was never built).
+    int NodeCount();
+
+    // The bytes of the subtree of `index`. False when it does not exist.
+    bool GetSubtreeBytes(int index, std::string* bytes, int* count, int* depth = nullptr);
+
+    // Moves the subtree of *from to be the last child of *to, or its sibling (after it when
+    // moving down, before it when moving up). On success *to holds the moved root's new
+    // index and *from the old place as shifted by the insertion; *count the record count.
+    // False, with nothing changed, for invalid indexes, from == to, or a target inside the
+    // moved subtree.
+    bool MoveSubtree(int* from, int* to, bool asSibling, int* count = nullptr);
+
+    // Inserts a block of `count` records whose first record has depth `depth` (from the other
+    // store or a cut buffer) as last child of *to, or as its sibling before it. A first
+    // record of depth 1 (a root) is dropped and only its descendants go in. On success *to
+    // holds the new index of the first inserted record. False, with nothing changed, for an
+    // invalid target or nothing left to insert.
+    bool MoveSubtree(std::string_view block, int count, int depth, int* to, bool asSibling);
+
+    // Adds `delta` to the depth of every record of `block`, repairing short records there.
+    static void ShiftDepth(std::string* block, int delta);
+
+    // Starts a batch of records to go in as the last children of `index`: returns the node's
+    // depth, or -1 when it does not exist.
+    int BeginBatch(int index);
+    // Appends complete records to the batch.
+    void AppendBatchBytes(std::string_view records) { batchBuffer_.append(records); }
+    // Inserts the batch behind the subtree named in BeginBatch, with one file edit, and
+    // empties it. The node count is not changed: rebuild the outline afterwards.
+    void CommitBatch();
+
+    // External body files. Paths are resolved against the program folder (ResolvePath).
+    // Writes the bytes (creating folders); false on failure or for a Windows drive path.
+    bool WriteExternalFile(const std::string& path, std::string_view bytes) const;
+    // The file's text decoded to GB18030; empty when it cannot be read.
+    std::string ReadExternalFile(const std::string& path) const;
+    // Moves the file (copying across file systems), creating the destination's folders.
+    bool MoveExternalFile(const std::string& from, const std::string& to) const;
+    bool ExternalFileExists(const std::string& path) const;
+    std::string ResolvePath(const std::string& path) const;
+
+private:
+    // Every change of the image goes through here: file, image and offset index together.
+    bool Edit(size_t offset, size_t length, std::string_view bytes);
+    // Index check against the node count and the records present.
+    bool ValidIndex(int index) const;
+    std::string NowText() const;
+    int RecordDepth(int index);
+    bool LocateRecordField(int index, int fieldNumber, size_t* start, size_t* end);
+    bool SetFieldBytes(int index, int fieldNumber, std::string_view value);
+    std::string ReadBody(std::string_view body, std::string_view externalPath) const;
+
+    std::string programFolder_;
+    JournaledFile file_;
+    std::unique_ptr<RecordIndex> index_;
+    int nodeCount_ = 0;
+    bool outlineBuilt_ = false;
+    std::string batchBuffer_;
+    std::optional<size_t> batchInsertOffset_;
+    std::function<std::time_t()> now_;
+};
+
+}  // namespace qm
