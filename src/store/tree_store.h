@@ -125,6 +125,9 @@ public:
     // cannot be written: the store then works on its memory image alone. The node count is
     // 0 until the first BuildOutline (or NodeCount).
     bool Open(const std::string& path);
+    // Loads the file for reading only (tools): nothing is ever written to it, edits change
+    // the image alone. False when it cannot be read (a missing file is an error here).
+    bool Load(const std::string& path);
     bool writable() const { return file_.writable(); }
 
     // The whole file image.
@@ -244,10 +247,19 @@ private:
     // Index check against the node count and the records present.
     bool ValidIndex(int index) const;
     std::string NowText() const;
+    void ResetState();
+    // Replaces a range with new bytes, writing only the part that differs.
+    bool EditChanged(size_t offset, size_t length, std::string_view bytes);
     int RecordDepth(int index);
+    std::string_view RecordBytes(int index) const;  // without its terminator
     bool LocateRecordField(int index, int fieldNumber, size_t* start, size_t* end);
+    // Field k of a record as stored (a short record is repaired first).
+    std::string RawField(int index, int fieldNumber);
     bool SetFieldBytes(int index, int fieldNumber, std::string_view value);
-    std::string ReadBody(std::string_view body, std::string_view externalPath) const;
+    // The body shown for a record: its external file's text when that file exists.
+    std::string BodyText(std::string_view body, const std::string& externalPath) const;
+    static bool LocateFieldIn(std::string* buffer, int fieldNumber, size_t* fieldStart,
+                              size_t* fieldEnd, size_t* recordEnd, size_t* dataEnd);
 
     std::string programFolder_;
     JournaledFile file_;

@@ -1,0 +1,92 @@
+#include "store/external_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace qm {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool CreateFoldersFor(const std::string& path) {
+    const fs::path parent = fs::path(path).parent_path();
+    if (parent.empty()) return true;
+    std::error_code error;
+    fs::create_directories(parent, error);
+    return fs::is_directory(parent, error);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsDrivePath(std::string_view path) { return path.find(":\\") != std::string_view::npos; }
+
+std::string ResolveStoredPath(std::string_view programFolder, std::string_view path) {
+    if (path.empty() || path.front() == '/' || IsDrivePath(path)) return std::string(path);
+    std::string folder(programFolder.empty() ? std::string_view(".") : programFolder);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    std::string resolved = folder;
+    if (path.front() != '\\' && folder != "/") resolved.push_back('/');
+    if (path.front() == '\\' && folder == "/") path.remove_prefix(1);
+    for (const char c : path) resolved.push_back(c == '\\' ? '/' : c);
+    return resolved;
+}
+
+bool RegularFileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    if (path.empty() || !CreateFoldersFor(path)) return false;
+    // A user may tie a note to a file through a link; replace the file it names, not the link.
+    std::string target = path;
+    std::error_code error;
+    if (fs::is_symlink(path, error)) {
+        const fs::path real = fs::canonical(path, error);
+        if (!error) target = real.string();
+    }
+    std::string temp = target + ".tmp-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    const bool ok = fchmod(fd, 0644) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    if (close(fd) != 0 || !ok || rename(temp.c_str(), target.c_str()) != 0) {
+        unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool MoveFileCreatingFolders(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty() || !CreateFoldersFor(to)) return false;
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    if (errno != EXDEV) return false;
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return false;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad() || !WriteFileAtomically(to, bytes)) return false;
+    RemoveFile(from);
+    return true;
+}
+
+bool RemoveFile(const std::string& path) { return !path.empty() && unlink(path.c_str()) == 0; }
+
+}  // namespace qm

@@ -1,0 +1,118 @@
+#include "store/record_format.h"
+
+#include <cstring>
+#include <limits>
+
+#include "common/chars.h"
+
+namespace qm {
+
+int FindSeparators(std::string_view data, size_t start, size_t end, int max, size_t* positions) {
+    int found = 0;
+    const char* const base = data.data();
+    size_t pos = start;
+    // memchr for the first byte keeps the scan of a long body at memory speed.
+    while (found < max && pos + 1 < end) {
+        const void* hit = std::memchr(base + pos, kFieldSeparator[0], end - pos - 1);
+        if (hit == nullptr) break;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - base);
+        if (base[at + 1] == kFieldSeparator[1]) {
+            positions[found++] = at;
+            pos = at + kFieldSeparator.size();
+        } else {
+            pos = at + 1;
+        }
+    }
+    return found;
+}
+
+FieldSpan FindField(std::string_view data, size_t start, size_t end, int k) {
+    FieldSpan span;
+    if (k < 1 || k > kFieldCount) return span;
+    size_t positions[kFieldCount];
+    const int needed = k < kFieldCount ? k : kFieldCount - 1;
+    span.separators = FindSeparators(data, start, end, needed, positions);
+    if (span.separators < needed) return span;
+    span.found = true;
+    span.start = k == 1 ? start : positions[k - 2] + kFieldSeparator.size();
+    span.end = k == kFieldCount ? end : positions[k - 1];
+    return span;
+}
+
+RecordFields SplitRecord(std::string_view record, int count) {
+    RecordFields fields;
+    if (count > kFieldCount) count = kFieldCount;
+    size_t positions[kFieldCount];
+    const int found = FindSeparators(record, 0, record.size(), count, positions);
+    size_t from = 0;
+    for (int i = 0; i < count && i <= found; ++i) {
+        const size_t to = i < found ? positions[i] : record.size();
+        fields[i].assign(record.substr(from, to - from));
+        from = to + kFieldSeparator.size();
+    }
+    return fields;
+}
+
+std::string JoinRecord(const RecordFields& fields) {
+    size_t size = 1 + kFieldSeparator.size() * (kFieldCount - 1);
+    for (const std::string& field : fields) size += field.size();
+    std::string record;
+    record.reserve(size);
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (i > 0) record.append(kFieldSeparator);
+        record.append(fields[i]);
+    }
+    record.push_back(kRecordTerminator);
+    return record;
+}
+
+int32_t ParseIntField(std::string_view text) {
+    // Full-width forms first: row 0xA3 holds the full-width ASCII characters 0x21..0x7E,
+    // and 0xA1 0xA1 is the ideographic space.
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t length = CharLengthAt(text, pos);
+        const unsigned char lead = static_cast<unsigned char>(text[pos]);
+        const unsigned char trail = length == 2 ? static_cast<unsigned char>(text[pos + 1]) : 0;
+        if (length == 2 && lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
+            narrow.push_back(static_cast<char>(trail - 0x80));
+        } else if (length == 2 && lead == 0xA1 && trail == 0xA1) {
+            narrow.push_back(' ');
+        } else {
+            narrow.append(text.substr(pos, length));
+        }
+        pos += length;
+    }
+
+    size_t pos = 0;
+    while (pos < narrow.size() && (narrow[pos] == ' ' || (narrow[pos] >= '\t' && narrow[pos] <= '\r'))) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < narrow.size() && (narrow[pos] == '+' || narrow[pos] == '-')) {
+        negative = narrow[pos] == '-';
+        ++pos;
+    }
+    int64_t value = 0;
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    for (; pos < narrow.size() && narrow[pos] >= '0' && narrow[pos] <= '9'; ++pos) {
+        value = value * 10 + (narrow[pos] - '0');
+        if (value > kLimit) value = kLimit;
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(value);
+}
+
+std::string SanitizeField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == kRecordTerminator) continue;
+        out.push_back(c == kFieldSeparator[0] ? ' ' : c);
+    }
+    return out;
+}
+
+}  // namespace qm
