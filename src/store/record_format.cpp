@@ -26,6 +26,17 @@ int FindSeparators(std::string_view data, size_t start, size_t end, int max, siz
     return found;
 }
 
+int CountSeparators(std::string_view record) {
+    int count = 0;
+    size_t positions[kFieldCount];
+    for (size_t from = 0;;) {
+        const int found = FindSeparators(record, from, record.size(), kFieldCount, positions);
+        count += found;
+        if (found < kFieldCount) return count;
+        from = positions[found - 1] + kFieldSeparator.size();
+    }
+}
+
 FieldSpan FindField(std::string_view data, size_t start, size_t end, int k) {
     FieldSpan span;
     if (k < 1 || k > kFieldCount) return span;
@@ -86,7 +97,8 @@ int32_t ParseIntField(std::string_view text) {
     }
 
     size_t pos = 0;
-    while (pos < narrow.size() && (narrow[pos] == ' ' || (narrow[pos] >= '\t' && narrow[pos] <= '\r'))) {
+    while (pos < narrow.size() &&
+           (narrow[pos] == ' ' || (narrow[pos] >= '\t' && narrow[pos] <= '\r'))) {
         ++pos;
     }
     bool negative = false;

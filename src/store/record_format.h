@@ -20,6 +20,9 @@ using RecordFields = std::array<std::string, kFieldCount>;
 // `max` of them; returns how many were found.
 int FindSeparators(std::string_view data, size_t start, size_t end, int max, size_t* positions);
 
+// The number of separators in a record (without its terminator); 12 in a well-formed one.
+int CountSeparators(std::string_view record);
+
 // Where field k (1..13) of the record [start, end) lies. Field 13 runs to the terminator, so a
 // record with extra separators keeps them inside field 13. When the record is too short,
 // `found` is false and `separators` says how many it has before the missing one.

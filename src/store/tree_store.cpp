@@ -284,10 +284,9 @@ void TreeStore::ShiftDepth(std::string* block, int delta) {
         size_t fieldStart = start;
         size_t fieldEnd = 0;
         if (LocateFieldIn(block, kFieldDepth, &fieldStart, &fieldEnd, &recordEnd, nullptr)) {
-            const int64_t depth =
-                int64_t{ParseIntField(std::string_view(*block).substr(fieldStart,
-                                                                      fieldEnd - fieldStart))} +
-                delta;
+            const int64_t depth = int64_t{ParseIntField(std::string_view(*block).substr(
+                                      fieldStart, fieldEnd - fieldStart))} +
+                                  delta;
             const std::string text = std::to_string(depth);
             block->replace(fieldStart, fieldEnd - fieldStart, text);
             recordEnd = recordEnd + text.size() - (fieldEnd - fieldStart);
@@ -348,8 +347,7 @@ bool TreeStore::MoveSubtree(int* from, int* to, bool asSibling, int* count) {
     return true;
 }
 
-bool TreeStore::MoveSubtree(std::string_view block, int count, int depth, int* to,
-                            bool asSibling) {
+bool TreeStore::MoveSubtree(std::string_view block, int count, int depth, int* to, bool asSibling) {
     if (!ValidIndex(*to)) return false;
     // Only complete records go in; bytes after the block's last terminator would otherwise
     // run into the record behind the insertion point.
@@ -579,9 +577,8 @@ SearchResult TreeStore::SearchNodes(const SearchQuery& query) {
     options.ignoreCase = query.ignoreCase;
     options.wholeText = query.wholeText;
     options.useRegex = query.useRegex;
-    const std::string pattern = query.useRegex && query.escapePattern
-                                    ? WildcardToRegex(query.pattern)
-                                    : query.pattern;
+    const std::string pattern =
+        query.useRegex && query.escapePattern ? WildcardToRegex(query.pattern) : query.pattern;
     const TextMatcher matcher(pattern, options);
     if (!matcher.valid()) {
         result.status = SearchResult::Status::kInvalidPattern;

@@ -1,8 +1,8 @@
 #include "store/record_format.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "store/external_file.h"
 #include "store/outline.h"
@@ -30,12 +30,12 @@ TEST(RecordFormatTest, IntegerFieldsReadByTheFileRule) {
         {"abc", 0},
         {"-", 0},
         {"1 2", 1},
-        {"- 5", 0},                                 // no space between sign and digits
-        {"\xA3\xB1\xA3\xB2", 12},                   // full-width digits
-        {"\xA3\xAD\xA3\xB5", -5},                   // full-width minus
-        {"\xA1\xA1\xA3\xB3", 3},                    // ideographic space in front
-        {"\xB0\xA3\xB3", 0},                        // 0xA3 as a trail byte is no digit
-        {"99999999999", 2147483647},                // clamped
+        {"- 5", 0},                   // no space between sign and digits
+        {"\xA3\xB1\xA3\xB2", 12},     // full-width digits
+        {"\xA3\xAD\xA3\xB5", -5},     // full-width minus
+        {"\xA1\xA1\xA3\xB3", 3},      // ideographic space in front
+        {"\xB0\xA3\xB3", 0},          // 0xA3 as a trail byte is no digit
+        {"99999999999", 2147483647},  // clamped
         {"-99999999999", -2147483647 - 1},
     };
     for (const Case& c : cases) {
@@ -86,8 +86,14 @@ TEST(RecordFormatTest, JoinWritesThirteenFieldsAndATerminator) {
 }
 
 TEST(RecordFormatTest, SanitizeRemovesEverythingThatCouldSplitARecord) {
-    EXPECT_EQ(SanitizeField(std::string("a\x1E\x1E" "b", 4)), "a  b");
-    EXPECT_EQ(SanitizeField(std::string("\x1E" "a\x1E", 3)), " a ");
+    EXPECT_EQ(SanitizeField(std::string("a\x1E\x1E"
+                                        "b",
+                                        4)),
+              "a  b");
+    EXPECT_EQ(SanitizeField(std::string("\x1E"
+                                        "a\x1E",
+                                        3)),
+              " a ");
     EXPECT_EQ(SanitizeField(std::string("a\0b", 3)), "ab");
     EXPECT_EQ(SanitizeField("\xB1\xCA\r\n\xFF"), "\xB1\xCA\r\n\xFF");  // other bytes kept
 }

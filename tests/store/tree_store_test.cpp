@@ -1,13 +1,13 @@
 #include "store/tree_store.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/charset.h"
 #include "store/outline.h"
@@ -114,9 +114,9 @@ TEST_F(TreeStoreTest, RootRecordIsWrittenByteForByte) {
     root.image = 2;
     ASSERT_EQ(store_->AddNode(std::nullopt, root), 0);
     const std::string t = "2024-05-01 09:03:07";
-    const std::string expected = std::string("\xB1\xCA\xBC\xC7\xB1\xBE") + kSep + "2" + kSep +
-                                 "2" + kSep + "0" + kSep + "0" + kSep + "1" + kSep + kSep + kSep +
-                                 "0" + kSep + "0" + kSep + t + kSep + t + kSep + t + kEnd;
+    const std::string expected = std::string("\xB1\xCA\xBC\xC7\xB1\xBE") + kSep + "2" + kSep + "2" +
+                                 kSep + "0" + kSep + "0" + kSep + "1" + kSep + kSep + kSep + "0" +
+                                 kSep + "0" + kSep + t + kSep + t + kSep + t + kEnd;
     EXPECT_EQ(store_->image(), expected);
     EXPECT_EQ(FileBytes(), expected);
 }
@@ -192,8 +192,8 @@ TEST_F(TreeStoreTest, ShortRecordsAreRepairedInPlace) {
         int index;           // the short record
         int locate;          // a field located afterwards (0: the outline alone)
     };
-    const std::string cutInField9 = "x" + kSep + "1" + kSep + "1" + kSep + "0" + kSep + "0" +
-                                    kSep + "2" + kSep + "body" + kSep + kSep + "1" + kEnd;
+    const std::string cutInField9 = "x" + kSep + "1" + kSep + "1" + kSep + "0" + kSep + "0" + kSep +
+                                    "2" + kSep + "body" + kSep + kSep + "1" + kEnd;
     const Case cases[] = {
         {"five separators",
          "t" + kSep + "1" + kSep + "1" + kSep + "0" + kSep + "2" + kSep + "2" + kEnd, "t2 ", 0, 0},
@@ -224,7 +224,8 @@ TEST_F(TreeStoreTest, ShortRecordsAreRepairedInPlace) {
         const size_t end = store_->image().find(kEnd, start);
         EXPECT_EQ(CountOf(store_->image().substr(start, end - start), kSep), 12);
         EXPECT_EQ(store_->image().substr(0, start), c.bytes.substr(0, oldStart));
-        EXPECT_EQ(store_->image().substr(end + 1), c.bytes.substr(c.bytes.find(kEnd, oldStart) + 1));
+        EXPECT_EQ(store_->image().substr(end + 1),
+                  c.bytes.substr(c.bytes.find(kEnd, oldStart) + 1));
     }
 }
 
@@ -270,12 +271,18 @@ TEST_F(TreeStoreTest, ExtraSeparatorsStayUntilTheRecordIsRewritten) {
 
 TEST_F(TreeStoreTest, TextFieldsNeverCarryASeparatorOrATerminator) {
     OpenWith(Rec("r", 1));
-    const std::string hostile = std::string("a\x1E\x1E" "b\0c\x1E", 7);
+    const std::string hostile = std::string(
+        "a\x1E\x1E"
+        "b\0c\x1E",
+        7);
     NodeFields fields;
     fields.title = hostile;
     fields.body = hostile;
     ASSERT_EQ(store_->AddNode(0, fields), 1);
-    ASSERT_TRUE(store_->SetField(0, 1, std::string("\x1E" "x\0", 3)));
+    ASSERT_TRUE(store_->SetField(0, 1,
+                                 std::string("\x1E"
+                                             "x\0",
+                                             3)));
     fields = {};
     fields.body = "\x1E";
     ASSERT_TRUE(store_->UpdateNode(1, fields));
@@ -316,8 +323,8 @@ TEST_F(TreeStoreTest, AccessedTimeIsWrittenOnlyWhenTheBodyIsRead) {
     EXPECT_EQ(store_->GetField(0, 7), "body");
     EXPECT_EQ(store_->GetField(0, 13), "2024-05-01 10:03:07");
     EXPECT_EQ(store_->ReadNode(0, 7), "body");  // field 7 asked: a body read too
-    EXPECT_EQ(FileBytes(), Rec("r", 1, "body").substr(0, before.size() - 20) +
-                               "2024-05-01 10:03:07" + kEnd);
+    EXPECT_EQ(FileBytes(),
+              Rec("r", 1, "body").substr(0, before.size() - 20) + "2024-05-01 10:03:07" + kEnd);
 }
 
 TEST_F(TreeStoreTest, OutOfRangeReadsGiveEmptyAndChangeNothing) {
@@ -376,8 +383,8 @@ TEST_F(TreeStoreTest, AddNodeBecomesTheLastChildOfItsParent) {
 }
 
 TEST_F(TreeStoreTest, AddNodeUnderAParentWithFiveRecordsReturnsParentPlusFive) {
-    OpenWith(Rec("root", 1) + Rec("p", 2) + Rec("x", 3) + Rec("y", 4) + Rec("z", 3) +
-             Rec("w", 4) + Rec("after", 2));
+    OpenWith(Rec("root", 1) + Rec("p", 2) + Rec("x", 3) + Rec("y", 4) + Rec("z", 3) + Rec("w", 4) +
+             Rec("after", 2));
     EXPECT_EQ(store_->AddNode(1), 6);
     EXPECT_EQ(store_->ReadNode(6, 6), "3");
     EXPECT_EQ(store_->ReadNode(7, 1), "after");
@@ -744,12 +751,12 @@ TEST_F(TreeStoreTest, AddNodeWithAnExternalPath) {
 TEST_F(TreeStoreTest, UpdateNodeFollowsTheExternalFileRules) {
     struct Case {
         const char* name;
-        bool fileExists;               // a file at "old.txt" before the update
+        bool fileExists;  // a file at "old.txt" before the update
         std::optional<std::string> body;
         std::string newPath;
-        std::string recordBody;        // field 7 afterwards
+        std::string recordBody;  // field 7 afterwards
         bool oldFileAfter;
-        std::string newFileAfter;      // content of the file at the new path ("" = none)
+        std::string newFileAfter;  // content of the file at the new path ("" = none)
     };
     const Case cases[] = {
         {"fold back", true, std::nullopt, "", "file", false, ""},
@@ -790,10 +797,10 @@ TEST_F(TreeStoreTest, SearchFindsTitlesBeforeBodiesInIndexOrder) {
         int part;
     };
     const Case cases[] = {
-        {-1, true, false, true, 1, 1},  {1, true, false, true, 2, 2},
-        {2, true, false, true, 3, 2},   {3, true, false, true, 4, 1},
-        {4, true, false, true, -1, 0},  {-1, false, false, true, 2, 2},
-        {-1, false, true, true, 4, 1},  {1, true, false, false, 4, 1},
+        {-1, true, false, true, 1, 1}, {1, true, false, true, 2, 2},
+        {2, true, false, true, 3, 2},  {3, true, false, true, 4, 1},
+        {4, true, false, true, -1, 0}, {-1, false, false, true, 2, 2},
+        {-1, false, true, true, 4, 1}, {1, true, false, false, 4, 1},
     };
     for (const Case& c : cases) {
         SearchQuery query;
