@@ -47,10 +47,10 @@ FontBar::FontBar(NoteEditor& editor, QWidget* parent)
 
     // Only user actions apply: activated and clicked are not emitted for programmatic changes,
     // and restore() blocks the slider's signal while it sets the values.
-    connect(face_, &QComboBox::activated, this, &FontBar::apply);
-    connect(face_->lineEdit(), &QLineEdit::returnPressed, this, &FontBar::apply);
-    connect(bold_, &QCheckBox::clicked, this, &FontBar::apply);
-    connect(size_, &QSlider::valueChanged, this, &FontBar::apply);
+    connect(face_, &QComboBox::activated, this, &FontBar::applyChanges);
+    connect(face_->lineEdit(), &QLineEdit::returnPressed, this, &FontBar::applyChanges);
+    connect(bold_, &QCheckBox::clicked, this, &FontBar::applyChanges);
+    connect(size_, &QSlider::valueChanged, this, &FontBar::applyChanges);
 }
 
 void FontBar::restore(const FontPanelValues& values) {
@@ -69,8 +69,14 @@ FontPanelValues FontBar::values() const {
     return FontPanelValues{ToGb(face_->currentText()), bold_->isChecked(), size_->value()};
 }
 
+void FontBar::applyChanges() {
+    // Enter on a listed face also selects that item, so one key press can arrive twice.
+    if (values() != lastApplied_) apply();
+}
+
 void FontBar::apply() {
     const FontPanelValues current = values();
+    lastApplied_ = current;
     FontSpec font = editor_.getFont();
     font.name = current.name;
     font.size = current.size;

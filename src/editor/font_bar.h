@@ -21,6 +21,7 @@ struct FontPanelValues {
     bool operator==(const FontPanelValues& other) const {
         return name == other.name && bold == other.bold && size == other.size;
     }
+    bool operator!=(const FontPanelValues& other) const { return !(*this == other); }
 };
 
 // Holds "组合框字体名" (editable combo box), "选择框加粗" (check box) and "滑块条大小" (slider,
@@ -49,6 +50,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Applies the controls unless they hold the values applied last.
+    void applyChanges();
     void apply();
     void fillFaceList();
 
@@ -56,6 +59,7 @@ private:
     QComboBox* face_;
     QCheckBox* bold_;
     QSlider* size_;
+    FontPanelValues lastApplied_;
 };
 
 }  // namespace qm

@@ -126,10 +126,10 @@ TEST_F(FontBarTest, EnterInTheFaceFieldAppliesTheTypedName) {
 
     // Chinese face names arrive through the input method, so the typed text is set directly.
     face_->lineEdit()->setText(QStringLiteral("楷体"));
-    QTest::keyClicks(face_->lineEdit(), "2");
+    QTest::keyClicks(face_, "2");
     EXPECT_EQ(applied.count(), 0) << "typing alone applies nothing";
-    QTest::keyClick(face_->lineEdit(), Qt::Key_Return);
-    ASSERT_GE(applied.count(), 1);
+    QTest::keyClick(face_, Qt::Key_Return);
+    ASSERT_EQ(applied.count(), 1);
     EXPECT_EQ(Last(applied).name, Gb("楷体2"));
     EXPECT_EQ(editor_->getFont().name, Gb("楷体2"));
     EXPECT_EQ(face_->count(), 0) << "Enter does not add the name to the list";
@@ -157,6 +157,21 @@ TEST_F(FontBarTest, FirstFocusFillsTheFaceListOnceAndKeepsTheTypedFace) {
 
     QCoreApplication::sendEvent(face_, &focusIn);
     EXPECT_EQ(face_->count(), listed.size());
+}
+
+TEST_F(FontBarTest, EnterOnAListedFaceAppliesItOnce) {
+    ASSERT_NE(face_, nullptr);
+    bar_->restore({"Arial", false, 11});
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(face_, &focusIn);
+    ASSERT_GE(face_->count(), 1);
+    const QString listed = face_->itemText(face_->count() - 1);
+    QSignalSpy applied(bar_, &FontBar::applied);
+
+    face_->lineEdit()->setText(listed);
+    QTest::keyClick(face_, Qt::Key_Return);
+    ASSERT_EQ(applied.count(), 1);
+    EXPECT_EQ(editor_->getFont().name, ToGb(listed));
 }
 
 TEST_F(FontBarTest, ChoosingAListedFaceAppliesIt) {

@@ -155,6 +155,16 @@ TEST(NoteEditorViewTest, ScrollToEndBringsTheLastLineIntoView) {
     EXPECT_EQ(editor->selectionStart(), 0) << "scrolling leaves the caret";
 }
 
+TEST(NoteEditorViewTest, SetCursorSwitchesBetweenHandAndTextPointer) {
+    auto editor = ShownEditor();
+    ASSERT_NE(editor, nullptr);
+    QWidget* viewport = ViewOf(*editor)->viewport();
+    editor->setCursor(NoteEditor::kHandCursor);
+    EXPECT_EQ(viewport->cursor().shape(), Qt::PointingHandCursor);
+    editor->setCursor(NoteEditor::kNormalCursor);
+    EXPECT_EQ(viewport->cursor().shape(), Qt::IBeamCursor);
+}
+
 struct FindCase {
     const char* text;
     int selStart;
