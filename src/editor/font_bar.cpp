@@ -39,6 +39,8 @@ FontBar::FontBar(NoteEditor& editor, QWidget* parent)
     face_->installEventFilter(this);
     size_->setRange(kMinSize, kMaxSize);
 
+    // A bar: as tall as its controls, as wide as the pane.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->addWidget(face_);
