@@ -522,7 +522,8 @@ std::string TreeStore::BodyText(std::string_view body, const std::string& extern
 std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, bool withBody) {
     if (!ValidIndex(index)) return {};
     RecordFields record = SplitRecord(RecordBytes(index));
-    if (withBody || fieldNumber == kFieldBody) {
+    withBody = withBody || fieldNumber == kFieldBody;
+    if (withBody) {
         const std::string now = NowText();
         SetFieldBytes(index, kFieldAccessed, now);
         record[kFieldAccessed - 1] = now;
@@ -586,13 +587,13 @@ SearchResult TreeStore::SearchNodes(const SearchQuery& query) {
         return result;
     }
     if (!index_->built()) index_->Build(image());
-    for (int i = std::max(query.afterIndex + 1, 0);; ++i) {
+    // The callback may change the store: the record count is read afresh for every record.
+    for (int i = std::max(query.afterIndex + 1, 0); i < index_->count(); ++i) {
         if (query.betweenRecords) query.betweenRecords();
         if (query.stop != nullptr && query.stop->load()) {
             result.status = SearchResult::Status::kStopped;
             return result;
         }
-        // The callback may have changed the store: the index is read afresh for every record.
         if (i >= index_->count()) break;
         const std::string_view record = RecordBytes(i);
         size_t positions[kFieldExternalPath];

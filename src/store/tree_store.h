@@ -57,7 +57,7 @@ struct NodeRecord {
     int32_t itemValue = 0;
     int32_t expandState = 0;
     int32_t depth = 0;
-    std::string body;  // filled only when the body was asked for
+    std::string body;  // filled only when the body was read
     std::string externalPath;
     int32_t selStart = 0;
     int32_t selLength = 0;
@@ -169,8 +169,9 @@ public:
     bool SetField(int index, int fieldNumber, std::string_view value);
 
     // Reads a record; returns field `fieldNumber` (empty when it is not 1..13 or the index is
-    // out of range). Fills `record` when given. With `withBody` or fieldNumber 7 the body is
-    // read (from its external file when one exists) and the accessed time is written.
+    // out of range, with nothing written). Fills `record` when given. With `withBody` or
+    // fieldNumber 7 the body is read (from its external file when one exists) and the accessed
+    // time is written; otherwise nothing changes.
     std::string ReadNode(int index, int fieldNumber, NodeRecord* record = nullptr,
                          bool withBody = false);
 

@@ -434,6 +434,18 @@ TEST_F(TreeStoreTest, SetFieldReplacesOneFieldOfAnyLength) {
 
 // --- structure ---
 
+TEST_F(TreeStoreTest, ADepthWrittenByHandChangesTheStructureAtOnce) {
+    OpenSampleTree();
+    EXPECT_EQ(store_->LocateSubtree(2), 2);
+    ASSERT_TRUE(store_->SetField(4, 6, "3"));  // c becomes b's second child
+    EXPECT_EQ(store_->LocateSubtree(2), 3);
+    ASSERT_TRUE(store_->SetField(4, 6, "12"));
+    EXPECT_EQ(store_->LocateSubtree(3), 2);
+    ASSERT_TRUE(store_->SetField(2, 6, "\xA3\xB2"));  // full-width 2
+    EXPECT_EQ(store_->LocateSubtree(2), 3);
+    EXPECT_EQ(Rows()[4].depth, 12);
+}
+
 TEST_F(TreeStoreTest, DeleteSubtreeHandsBackItsRecords) {
     OpenSampleTree();
     std::string removed;
