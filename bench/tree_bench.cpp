@@ -391,6 +391,16 @@ void NaiveOpen(benchmark::State& state) {
     });
 }
 
+// The outline of a store already open.
+void OursOutline(benchmark::State& state) {
+    auto store = OpenOurs();
+    Measure(state, [&](benchmark::State&) { benchmark::DoNotOptimize(store->BuildOutline()); });
+}
+void NaiveOutline(benchmark::State& state) {
+    NaiveStore store(SharedNotebook().path);
+    Measure(state, [&](benchmark::State&) { benchmark::DoNotOptimize(store.BuildOutline()); });
+}
+
 void OursReadNode(benchmark::State& state, int index) {
     auto store = OpenOurs();
     // A clock one second on at every read, so every read really writes its accessed time (an
@@ -604,6 +614,8 @@ int main(int argc, char** argv) {
     };
     reg("Open+BuildOutline/ours", OursOpen, 5);
     reg("Open+BuildOutline/naive", NaiveOpen, 5);
+    reg("BuildOutline/ours", OursOutline, 10);
+    reg("BuildOutline/naive", NaiveOutline, 10);
     for (const char* where : {"first", "middle", "last"}) {
         const int index = NodeAt(where);
         benchmark::RegisterBenchmark((std::string("ReadNode/") + where + "/ours").c_str(),

@@ -1,5 +1,6 @@
 #include "store/record_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -11,11 +12,19 @@ int FindSeparators(std::string_view data, size_t start, size_t end, int max, siz
     int found = 0;
     const char* const base = data.data();
     size_t pos = start;
-    // memchr for the first byte keeps the scan of a long body at memory speed.
     while (found < max && pos + 1 < end) {
-        const void* hit = std::memchr(base + pos, kFieldSeparator[0], end - pos - 1);
-        if (hit == nullptr) break;
-        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - base);
+        // Most fields are a few bytes long: a short look comes before memchr, which keeps the
+        // scan of a long body at memory speed.
+        const size_t last = end - 1;  // a separator starts before the last byte
+        size_t at = pos;
+        const size_t near = std::min(last, pos + 32);
+        while (at < near && base[at] != kFieldSeparator[0]) ++at;
+        if (at == near) {
+            if (near == last) break;
+            const void* hit = std::memchr(base + near, kFieldSeparator[0], last - near);
+            if (hit == nullptr) break;
+            at = static_cast<size_t>(static_cast<const char*>(hit) - base);
+        }
         if (base[at + 1] == kFieldSeparator[1]) {
             positions[found++] = at;
             pos = at + kFieldSeparator.size();
@@ -77,25 +86,9 @@ std::string JoinRecord(const RecordFields& fields) {
     return record;
 }
 
-int32_t ParseIntField(std::string_view text) {
-    // Full-width forms first: row 0xA3 holds the full-width ASCII characters 0x21..0x7E,
-    // and 0xA1 0xA1 is the ideographic space.
-    std::string narrow;
-    narrow.reserve(text.size());
-    for (size_t pos = 0; pos < text.size();) {
-        const size_t length = CharLengthAt(text, pos);
-        const unsigned char lead = static_cast<unsigned char>(text[pos]);
-        const unsigned char trail = length == 2 ? static_cast<unsigned char>(text[pos + 1]) : 0;
-        if (length == 2 && lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
-            narrow.push_back(static_cast<char>(trail - 0x80));
-        } else if (length == 2 && lead == 0xA1 && trail == 0xA1) {
-            narrow.push_back(' ');
-        } else {
-            narrow.append(text.substr(pos, length));
-        }
-        pos += length;
-    }
+namespace {
 
+int32_t ParseAsciiInt(std::string_view narrow) {
     size_t pos = 0;
     while (pos < narrow.size() &&
            (narrow[pos] == ' ' || (narrow[pos] >= '\t' && narrow[pos] <= '\r'))) {
@@ -115,6 +108,32 @@ int32_t ParseIntField(std::string_view text) {
     if (negative) value = -value;
     if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+int32_t ParseIntField(std::string_view text) {
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; })) {
+        return ParseAsciiInt(text);
+    }
+    // Full-width forms first: row 0xA3 holds the full-width ASCII characters 0x21..0x7E,
+    // and 0xA1 0xA1 is the ideographic space.
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t length = CharLengthAt(text, pos);
+        const unsigned char lead = static_cast<unsigned char>(text[pos]);
+        const unsigned char trail = length == 2 ? static_cast<unsigned char>(text[pos + 1]) : 0;
+        if (length == 2 && lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
+            narrow.push_back(static_cast<char>(trail - 0x80));
+        } else if (length == 2 && lead == 0xA1 && trail == 0xA1) {
+            narrow.push_back(' ');
+        } else {
+            narrow.append(text.substr(pos, length));
+        }
+        pos += length;
+    }
+    return ParseAsciiInt(narrow);
 }
 
 std::string SanitizeField(std::string_view text) {

@@ -21,17 +21,23 @@ std::string Separators(int count) {
     return out;
 }
 
-// Fields 1 to 6 of a record: the part the outline and the depth come from.
+// Fields 1 to 6 of a record, as views into it: the part the outline and the depth come from.
 struct Head {
-    RecordFields fields;
+    std::string_view fields[kFieldDepth];
     bool complete = false;  // the record holds a separator after field 6
 };
 
 Head ReadHead(std::string_view record) {
     Head head;
-    size_t positions[6];
-    head.complete = FindSeparators(record, 0, record.size(), 6, positions) == 6;
-    head.fields = SplitRecord(record, 6);
+    size_t positions[kFieldDepth];
+    const int found = FindSeparators(record, 0, record.size(), kFieldDepth, positions);
+    head.complete = found == kFieldDepth;
+    size_t from = 0;
+    for (int i = 0; i < kFieldDepth && i <= found; ++i) {
+        const size_t to = i < found ? positions[i] : record.size();
+        head.fields[i] = record.substr(from, to - from);
+        from = to + kFieldSeparator.size();
+    }
     return head;
 }
 
@@ -192,12 +198,14 @@ std::string TreeStore::BuildOutline() {
     nodeCount_ = 0;
     if (!index_->built()) index_->Build(image());
     std::string rows;
+    rows.reserve(static_cast<size_t>(index_->count()) * 40);
     for (int i = 0; i < index_->count(); ++i) {
         Head head = ReadHead(RecordBytes(i));
         if (!head.complete) {
             size_t start = 0;
             size_t end = 0;
             LocateRecordField(i, kFieldDepth, &start, &end);  // repairs the short record
+            head = ReadHead(RecordBytes(i));                  // the image may have moved
         }
         const int32_t depth = ParseIntField(head.fields[kFieldDepth - 1]);
         index_->set_depth(i, depth);
@@ -211,10 +219,12 @@ std::string TreeStore::BuildOutline() {
 std::string TreeStore::BuildOutlineQuick() const {
     if (!index_->built()) index_->Build(image());
     std::string rows;
+    rows.reserve(static_cast<size_t>(index_->count()) * 40);
     for (int i = 0; i < index_->count(); ++i) {
-        const RecordFields fields = SplitRecord(RecordBytes(i), 6);
-        AppendOutlineRow(&rows, fields[0], ParseIntField(fields[1]), ParseIntField(fields[3]),
-                         ParseIntField(fields[4]), ParseIntField(fields[5]));
+        const Head head = ReadHead(RecordBytes(i));
+        AppendOutlineRow(&rows, head.fields[0], ParseIntField(head.fields[1]),
+                         ParseIntField(head.fields[3]), ParseIntField(head.fields[4]),
+                         ParseIntField(head.fields[5]));
     }
     return rows;
 }
@@ -228,12 +238,12 @@ int TreeStore::RecordDepth(int index) {
     int32_t depth = index_->depth(index);
     if (depth != RecordIndex::kUnknownDepth) return depth;
     const Head head = ReadHead(RecordBytes(index));
+    depth = ParseIntField(head.fields[kFieldDepth - 1]);
     if (!head.complete) {
         size_t start = 0;
         size_t end = 0;
-        LocateRecordField(index, kFieldDepth, &start, &end);
+        LocateRecordField(index, kFieldDepth, &start, &end);  // repairs the short record
     }
-    depth = ParseIntField(head.fields[kFieldDepth - 1]);
     index_->set_depth(index, depth);
     return depth;
 }

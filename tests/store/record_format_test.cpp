@@ -59,6 +59,14 @@ TEST(RecordFormatTest, SplitFillsMissingFieldsAndDropsExtraParts) {
     f = SplitRecord("x\x1Ey" + kSep + "\x1Ez");
     EXPECT_EQ(f[0], "x\x1Ey");
     EXPECT_EQ(f[1], "\x1Ez");
+
+    // Long fields, and a lone 0x1E far from the field's start or at the record's last byte.
+    const std::string longField = std::string(40, 'x') + "\x1E" + std::string(70, 'y');
+    f = SplitRecord(longField + kSep + std::string(33, 'z') + kSep + "\x1E");
+    EXPECT_EQ(f[0], longField);
+    EXPECT_EQ(f[1], std::string(33, 'z'));
+    EXPECT_EQ(f[2], "\x1E");
+    EXPECT_EQ(f[3], "");
 }
 
 TEST(RecordFormatTest, FindFieldTakesEverythingAfterTheTwelfthSeparatorAsFieldThirteen) {
