@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -35,8 +36,18 @@ public:
     bool Matches(std::string_view text) const;
 
 private:
+    bool FindExact(std::string_view text) const;
+    bool FindFolded(std::string_view text) const;
+    bool EqualsFolded(std::string_view text) const;
+    bool MatchesRegex(std::string_view text) const;
+
     std::string query_;
-    std::string folded_query_;  // lower-case ASCII, for ignoreCase
+    std::string folded_query_;  // single-byte letters lowered, for ignoreCase
+    // For the ignore-case substring search: the query with every byte A-Z lowered (trail
+    // bytes too, as the text is lowered in bulk), and the offsets of the letter bytes inside
+    // its multi-byte characters, which a candidate must match exactly.
+    std::string search_key_;
+    std::vector<size_t> strict_offsets_;
     MatchOptions options_;
     std::unique_ptr<Regex> regex_;
     std::string error_;
