@@ -61,7 +61,7 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     }
     wireSettingsMenu();
 
-    settings_->setSection(settings::kMainSection);
+    UseMainSection(*settings_);
     settingsMenu_->restore();
     applyAlwaysOnTop(settingsMenu_->alwaysOnTop());
     restoreToolBars();
@@ -129,7 +129,7 @@ void MainWindow::wireSettingsMenu() {
 }
 
 void MainWindow::restoreToolBars() {
-    settings_->setSection(settings::kMainSection);
+    UseMainSection(*settings_);
     for (const int index : settings::kToolbarButtons) {
         const QAction* button = toolBar_->button(index);
         if (button == nullptr || !button->isCheckable()) continue;
@@ -141,7 +141,7 @@ void MainWindow::restoreToolBars() {
 }
 
 void MainWindow::restoreSplitter() {
-    settings_->setSection(settings::kMainSection);
+    UseMainSection(*settings_);
     const double left =
         settings::Read(*settings_, settings::kSplitterLeft, WindowLayout::kDefaultSplitterLeft);
     layout_.setSplitterLeft(static_cast<int>(std::lround(left)));
@@ -170,7 +170,7 @@ bool MainWindow::startUp() {
         return false;
     }
 
-    settings_->setSection(settings::kMainSection);
+    UseMainSection(*settings_);
     const int item = trees_->reselect(settings::Read(*settings_, settings::kSelectedTreeItem));
     if (item == 0) emit showSelectedNoteRequested();
 
@@ -186,7 +186,7 @@ bool MainWindow::toggleToolBar(int index, std::optional<bool> show, bool persist
     button->setChecked(on);
     layout_.setBarShown(index, on);
     if (persist) {
-        settings_->setSection(settings::kMainSection);
+        UseMainSection(*settings_);
         settings_->writeBool(settings::ToolbarVisibleKey(index), on);
     }
     relayout();
@@ -196,7 +196,7 @@ bool MainWindow::toggleToolBar(int index, std::optional<bool> show, bool persist
 void MainWindow::relayout() { layout_.relayout(centralWidget()->size()); }
 
 void MainWindow::moveSplitter(int left) {
-    settings_->setSection(settings::kMainSection);
+    UseMainSection(*settings_);
     settings::Write(*settings_, settings::kSplitterLeft, left);
     layout_.setSplitterLeft(left);
     relayout();

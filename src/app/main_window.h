@@ -53,6 +53,9 @@ public:
     void moveSplitter(int left);
     // Shows or hides the recycle-bin tree below the notebook (not remembered).
     void toggleRecycleBin();
+    // Sets every check button of the toolbar from its "工具条显示.<index>" key, without
+    // writing back. Runs at the end of the constructor, once the features' buttons exist.
+    void restoreToolBars();
 
     // The parts, for the features that plug in and for tests.
     WindowLayout& windowLayout() { return layout_; }
@@ -82,7 +85,6 @@ protected:
 private:
     void buildWidgets();
     void wireSettingsMenu();
-    void restoreToolBars();
     void restoreSplitter();
     void applyAlwaysOnTop(bool on);
     void showHelp();

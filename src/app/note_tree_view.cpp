@@ -33,7 +33,11 @@ bool NoteTreeView::expandNode(int node) {
 bool NoteTreeView::selectNode(int node) {
     const QModelIndex index = model_->indexOfNode(node);
     if (!index.isValid()) return false;
+    // Making the item current opens its collapsed parents: the program's doing, not the user's.
+    const bool wasQuiet = quiet_;
+    quiet_ = true;
     setCurrentIndex(index);
+    quiet_ = wasQuiet;
     return true;
 }
 

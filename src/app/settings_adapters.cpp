@@ -5,16 +5,21 @@
 #include <QWidget>
 
 #include "common/qt_text.h"
+#include "settings/settings_keys.h"
 
 namespace qm {
 
 namespace {
 
 std::string SectionBase(const QString& base) {
-    return base.isEmpty() ? ToGb(QStringLiteral("主界面")) : ToGb(base);
+    return base.isEmpty() ? settings::Gb(settings::kMainSection) : ToGb(base);
 }
 
 }  // namespace
+
+void UseMainSection(SettingsStore& store) {
+    store.setSection(settings::Gb(settings::kMainSection));
+}
 
 bool saveMenuCheck(SettingsStore& store, const QAction* action) {
     return store.writeBool(ToGb(action->text()), action->isChecked());

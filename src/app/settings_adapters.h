@@ -13,6 +13,9 @@ class QWidget;
 
 namespace qm {
 
+// Makes "主界面" the store's current section, as every read and write of the window expects.
+void UseMainSection(SettingsStore& store);
+
 // Writes the entry's check mark under its caption. Returns what the store's write returns.
 bool saveMenuCheck(SettingsStore& store, const QAction* action);
 // Sets the check mark from the stored value; a missing key leaves the mark as it is.

@@ -70,17 +70,17 @@ SettingsMenu::SettingsMenu(SettingsStore* store, QWidget* parentWidget)
     linkGroup_->setValue(1);
 
     connect(savesGroup_, &ChoiceGroup::valueChosen, this, [this](int saves) {
-        store_->setSection(settings::kMainSection);
+        UseMainSection(*store_);
         settings::Write(*store_, settings::kSavesPerBackup, saves);
         emit savesPerBackupChanged(saves);
     });
     connect(keepGroup_, &ChoiceGroup::valueChosen, this, [this](int kept) {
-        store_->setSection(settings::kMainSection);
+        UseMainSection(*store_);
         settings::Write(*store_, settings::kBackupsKept, kept);
         emit backupsKeptChanged(kept);
     });
     connect(linkGroup_, &ChoiceGroup::valueChosen, this, [this](int action) {
-        store_->setSection(settings::kMainSection);
+        UseMainSection(*store_);
         settings::Write(*store_, settings::kLinkAction, action);
         emit linkActionChanged(action);
     });
@@ -100,7 +100,7 @@ QAction* SettingsMenu::addCheckEntry(QMenu* menu, const QString& caption, bool d
     action->setCheckable(true);
     action->setChecked(designed);
     connect(action, &QAction::triggered, this, [this, action, changed](bool checked) {
-        store_->setSection(settings::kMainSection);
+        UseMainSection(*store_);
         saveMenuCheck(*store_, action);
         emit(this->*changed)(checked);
     });
@@ -112,7 +112,7 @@ QAction* SettingsMenu::action(const QString& caption) const {
 }
 
 void SettingsMenu::restore() {
-    store_->setSection(settings::kMainSection);
+    UseMainSection(*store_);
     for (QAction* mark :
          {highlightLinks_, alwaysOnTop_, rememberWindowSize_, startWithSystem_, closeToTray_}) {
         restoreMenuCheck(*store_, mark);

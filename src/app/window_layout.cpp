@@ -48,7 +48,7 @@ LayoutResult ComputeLayout(const LayoutInput& in) {
         bottom += barHeight;
     }
     if (in.recycleBinShown) {
-        const int half = (h - y0 - hf) / 2;
+        const int half = std::max(0, (h - y0 - hf) / 2);
         out.notebookTree = Box(0, y0, s, half);
         out.recycleBinTree = Box(0, y0 + half, s, half);
     } else {
