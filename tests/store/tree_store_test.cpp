@@ -1,10 +1,14 @@
 #include "store/tree_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -875,6 +879,62 @@ TEST_F(TreeStoreTest, SearchStopsWhenTheFlagIsSetBetweenRecords) {
     result = store_->SearchNodes(query);
     EXPECT_EQ(result.index, 3);
     EXPECT_EQ(calls, -96);  // once before each of the four records
+}
+
+// --- crash safety ---
+
+// A store process killed before any of its file calls during a run of edits leaves, after the
+// next Open, exactly the file as it was after one of the edits (or before the first).
+TEST_F(TreeStoreTest, AKilledStoreLeavesTheFileAtAnEditBoundary) {
+    std::string start;
+    for (int i = 0; i < 12; ++i)
+        start += Rec("n" + std::to_string(i), i == 0 ? 1 : 2,
+                     std::string(90, static_cast<char>('a' + i)));
+    const auto edits = [](TreeStore& store, const std::function<void()>& after) {
+        NodeFields fields;
+        fields.body = std::string(300, 'L');
+        store.UpdateNode(1, fields);  // longer, near the start
+        after();
+        store.ReadNode(6, 7);  // the accessed time only
+        after();
+        int from = 2;
+        int to = 9;
+        store.MoveSubtree(&from, &to, false);
+        after();
+        store.DeleteSubtree(4);
+        after();
+    };
+    // The states after each edit, from a run that is not killed.
+    std::vector<std::string> states = {start};
+    OpenWith(start);
+    edits(*store_, [&] { states.push_back(store_->image()); });
+
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        store_.reset();  // the child must get the file
+        WriteFileBytes(path_, start);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            TreeStore store(dir_.path());
+            store.SetClock([this] { return now_; });
+            if (!store.Open(path_)) _exit(3);
+            store.BuildOutline();
+            JournaledFile::SetCrashPointForTesting(n);
+            edits(store, [] {});
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 86);
+        Reopen();
+        EXPECT_NE(std::find(states.begin(), states.end(), store_->image()), states.end());
+        EXPECT_EQ(FileBytes(), store_->image());
+        if (WEXITSTATUS(status) == 0) {
+            EXPECT_EQ(store_->image(), states.back());
+            break;
+        }
+    }
 }
 
 // --- exclusion ---
