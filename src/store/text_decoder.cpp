@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "common/charset.h"
@@ -82,9 +84,9 @@ std::string Gunzip(std::string_view input) {
     return out;
 }
 
-// Finds `needle` (ASCII, lower case) in `text` from `from` on, ignoring the case of ASCII
-// letters; npos when absent. The markers looked for all start with '<', which memchr finds
-// fast; no multi-byte encoding the decoder meets uses '<' as a trail byte.
+// Finds `needle` (ASCII, lower case, starting with a non-letter such as '<') in `text` from
+// `from` on, ignoring the case of ASCII letters; npos when absent. memchr finds the
+// candidates for the first byte.
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0) {
     while (from + needle.size() <= text.size()) {
         const void* hit = memchr(text.data() + from, needle[0], text.size() - from);
@@ -196,9 +198,8 @@ const char* SourceCharset(TextEncoding encoding) {
 }
 
 void CutAtZero(std::string* text) {
-    const void* zero = memchr(text->data(), 0, text->size());
-    if (zero != nullptr)
-        text->resize(static_cast<size_t>(static_cast<const char*>(zero) - text->data()));
+    const auto* zero = static_cast<const char*>(memchr(text->data(), 0, text->size()));
+    if (zero != nullptr) text->resize(static_cast<size_t>(zero - text->data()));
 }
 
 }  // namespace

@@ -94,8 +94,8 @@ std::string LowerSingleByteLetters(std::string_view text) {
 }
 
 // The part of the text that is searched at once in the ignore-case search: big enough that
-// the per-call set-up of memmem does not count, small enough to stay in the L1/L2 cache.
-constexpr size_t kFoldBlock = 32 * 1024;
+// the per-call set-up of memmem does not count, small enough to stay in the first-level cache.
+constexpr size_t kFoldBlock = 16 * 1024;
 
 }  // namespace
 
