@@ -45,15 +45,19 @@ uint64_t GetU64(const char* p) {
     return v;
 }
 
-uint32_t Crc(const char* data, size_t size) {
-    uLong crc = crc32(0L, Z_NULL, 0);
+uint32_t CrcUpdate(uint32_t crc, const char* data, size_t size) {
+    uLong value = crc;
     while (size > 0) {
         const uInt piece = size > (1u << 30) ? (1u << 30) : static_cast<uInt>(size);
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(data), piece);
+        value = crc32(value, reinterpret_cast<const Bytef*>(data), piece);
         data += piece;
         size -= piece;
     }
-    return static_cast<uint32_t>(crc);
+    return static_cast<uint32_t>(value);
+}
+
+uint32_t Crc(const char* data, size_t size) {
+    return CrcUpdate(static_cast<uint32_t>(crc32(0L, Z_NULL, 0)), data, size);
 }
 
 bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
@@ -238,25 +242,31 @@ bool JournaledFile::Replace(size_t offset, size_t length, std::string_view bytes
     }
 
     // Undo record: the bytes this edit overwrites (the range itself for a same-length
-    // edit, the whole tail otherwise) and the old size.
+    // edit, the whole tail otherwise) and the old size. The saved bytes are written
+    // straight from the image, before it changes, rather than copied into a buffer: a tail
+    // can be as large as the notebook.
     const size_t saved_length = same_length ? length : old_size - offset;
-    std::string journal;
-    journal.reserve(kHeaderSize + saved_length + 4);
-    journal.append(kMagic, 4);
-    PutU64(&journal, offset);
-    PutU64(&journal, old_size);
-    PutU64(&journal, saved_length);
-    journal.append(image_, offset, saved_length);
-    const uint32_t crc = Crc(journal.data(), journal.size());
-    for (int i = 0; i < 4; ++i) journal.push_back(static_cast<char>(crc >> (8 * i)));
+    std::string header;
+    header.append(kMagic, 4);
+    PutU64(&header, offset);
+    PutU64(&header, old_size);
+    PutU64(&header, saved_length);
+    uint32_t crc = Crc(header.data(), header.size());
+    crc = CrcUpdate(crc, image_.data() + offset, saved_length);
+    char trailer[4];
+    for (int i = 0; i < 4; ++i) trailer[i] = static_cast<char>(crc >> (8 * i));
+    const size_t journal_size = header.size() + saved_length + 4;
 
-    image_.replace(offset, length, bytes.data(), bytes.size());
-
-    if (!WriteAll(journal_fd_, journal.data(), journal.size(), 0) ||
-        !Truncate(journal_fd_, journal.size()) || !Sync(journal_fd_)) {
+    if (!WriteAll(journal_fd_, header.data(), header.size(), 0) ||
+        !WriteAll(journal_fd_, image_.data() + offset, saved_length, header.size()) ||
+        !WriteAll(journal_fd_, trailer, 4, header.size() + saved_length) ||
+        !Truncate(journal_fd_, journal_size) || !Sync(journal_fd_)) {
+        image_.replace(offset, length, bytes.data(), bytes.size());
         Abandon();
         return true;
     }
+    image_.replace(offset, length, bytes.data(), bytes.size());
+
     const size_t write_length = same_length ? length : image_.size() - offset;
     if (!WriteAll(fd_, image_.data() + offset, write_length, offset) ||
         (image_.size() < old_size && !Truncate(fd_, image_.size())) || !Sync(fd_)) {
