@@ -30,6 +30,7 @@ MainToolBar::MainToolBar(QWidget* parent) : QToolBar(parent) {
     // The toolbar holds the button's widget action; button(1) hands out the command itself.
     placed_.insert(kDelete, insertWidget(insertionPoint(kDelete), deleteButton_));
     commands_.insert(kDelete, deleteAction);
+    updateSeparators();
 
     for (const int separator : {3, 7, 12}) {
         auto* action = new QAction(this);
@@ -69,6 +70,23 @@ QAction* MainToolBar::setTrailingMenu(const QString& caption, const QString& too
     return trailing_;
 }
 
+void MainToolBar::updateSeparators() {
+    bool buttonBefore = false;   // since the last shown separator
+    QAction* pending = nullptr;  // a separator waiting for a button after it
+    for (QAction* action : std::as_const(placed_)) {
+        if (action->isSeparator()) {
+            action->setVisible(false);
+            if (buttonBefore && pending == nullptr) pending = action;
+            continue;
+        }
+        if (pending != nullptr) {
+            pending->setVisible(true);
+            pending = nullptr;
+        }
+        buttonBefore = true;
+    }
+}
+
 QAction* MainToolBar::insertionPoint(int index) const {
     const auto next = placed_.upperBound(index);
     return next != placed_.end() ? next.value() : trailing_;
@@ -78,6 +96,7 @@ void MainToolBar::place(int index, QAction* action) {
     insertAction(insertionPoint(index), action);
     placed_.insert(index, action);
     commands_.insert(index, action);
+    updateSeparators();
 }
 
 }  // namespace qm

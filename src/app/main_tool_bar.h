@@ -43,6 +43,9 @@ private:
     // Inserts `action` so that indexes stay in order.
     void place(int index, QAction* action);
     QAction* insertionPoint(int index) const;
+    // A separator shows only with buttons on both sides of it, so that the slots of features
+    // not built in leave no row of empty separators.
+    void updateSeparators();
 
     QMap<int, QAction*> placed_;    // what stands in the toolbar for each index
     QMap<int, QAction*> commands_;  // what button() hands out

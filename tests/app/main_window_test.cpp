@@ -214,7 +214,10 @@ void MainWindowTest::captionAndToolbar() {
     QCOMPARE(bar->button(1)->text(), QStringLiteral("删除"));
     QCOMPARE(bar->button(1)->toolTip(),
              QStringLiteral("删除选中笔记（包括子层笔记），点击三角显示回收站"));
-    for (const int separator : {3, 7, 12}) QVERIFY(bar->button(separator)->isSeparator());
+    for (const int separator : {3, 7, 12}) {
+        QVERIFY(bar->button(separator)->isSeparator());
+        QVERIFY(!bar->button(separator)->isVisible());  // nothing to separate yet
+    }
     QVERIFY(bar->button(2) == nullptr);  // the search feature brings its own button
     // A later button lands between its neighbours.
     QAction* paste = bar->addButton(4, QStringLiteral("粘贴"), QStringLiteral("粘贴内容"));
@@ -223,6 +226,11 @@ void MainWindowTest::captionAndToolbar() {
     const QList<QAction*> actions = bar->actions();
     QCOMPARE(actions.indexOf(paste), actions.indexOf(bar->button(3)) + 1);
     QCOMPARE(actions.indexOf(bar->button(7)), actions.indexOf(paste) + 1);
+    QVERIFY(bar->button(3)->isVisible());
+    QVERIFY(!bar->button(7)->isVisible());
+    QVERIFY(bar->addButton(8, QStringLiteral("字体"), QString(), true) != nullptr);
+    QVERIFY(bar->button(7)->isVisible());
+    QVERIFY(!bar->button(12)->isVisible());
 }
 
 void MainWindowTest::reselectsTheStoredItem_data() {
