@@ -1,0 +1,90 @@
+// The loaded note: which notebook note the editor shows, when the editor text is written back
+// to the notebook store, and where a long body lives (in the tree file or in a file of its own
+// under "外部存储"). Only the notebook tree drives the editor.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class NoteEditor;
+class NoteTreeView;
+class SettingsStore;
+class TreeStore;
+
+class NoteSession : public QObject {
+    Q_OBJECT
+public:
+    // Bodies longer than this many bytes are kept in a file under "外部存储".
+    static constexpr int kExternalThreshold = 102400;
+
+    // All four must outlive the session. Nothing is loaded until showSelectedNote().
+    NoteSession(NoteEditor* editor, TreeStore* notebook, NoteTreeView* notebookView,
+                SettingsStore* settings, QObject* parent = nullptr);
+    ~NoteSession() override;
+    NoteSession(const NoteSession&) = delete;
+    NoteSession& operator=(const NoteSession&) = delete;
+
+    // Node index of the note in the editor; -1 when none (at start and after a delete).
+    int loadedNote() const { return loadedNote_; }
+    // The body as last loaded into or saved from the editor (GB18030): the reference for
+    // "changed".
+    const std::string& loadedText() const { return loadedText_; }
+
+    // The notebook tree's selection changed (also called once at start-up): unless a
+    // selectQuietly is pending or a blocker keeps the loaded note, saves the note being left,
+    // loads the selected one into the editor and stores "树型框选中项".
+    void showSelectedNote();
+    // Writes the editor text back into the loaded note. Does nothing without a loaded note, or
+    // when the tree still selects it and `force` is false. A changed text is written as the
+    // body (moved to or from "外部存储" at the threshold) and counts as a changed save; an
+    // unchanged text writes only the selection (fields 9 and 10).
+    void saveCurrentNote(bool force);
+    // Selects `item` in the notebook tree without saving or loading anything for that one
+    // selection change. Returns false and changes nothing when the item does not exist.
+    bool selectQuietly(int item);
+    // The loaded note is gone (deleted): loaded note = -1, nothing is saved for it.
+    void forgetLoadedNote();
+
+    // A check run before a user selection change is handled. Returning true keeps the loaded
+    // note selected (reselected quietly); when the check also sets *warning, that text is shown
+    // in a warning box.
+    using SelectionBlocker = std::function<bool(QString* warning)>;
+    void addSelectionBlocker(SelectionBlocker blocker);
+
+    NoteEditor* editor() const { return editor_; }
+    TreeStore& notebook() const { return *notebook_; }
+
+    // Called after every save that changed a note's text (the save counter of the backups).
+    void setChangedSaveHandler(std::function<void()> handler);
+
+    // A new name "外部存储\" + eight characters from A-Z and 0-9 + ".txt" (GB18030).
+    static std::string NewExternalName();
+
+signals:
+    // The selected item's path belongs in the path bar (before the note being left is saved).
+    void pathShowRequested(int index);
+    // Note `index` was loaded into the editor.
+    void noteShown(int index);
+
+private:
+    // F12 released in the editor: forced save, then the beep.
+    void onEditorKeyReleased(int key);
+    bool blocked();
+
+    NoteEditor* editor_;
+    TreeStore* notebook_;
+    NoteTreeView* view_;
+    SettingsStore* settings_;
+    int loadedNote_ = -1;
+    std::string loadedText_;
+    bool suppressNext_ = false;
+    std::vector<SelectionBlocker> blockers_;
+    std::function<void()> changedSaveHandler_;
+};
+
+}  // namespace qm
