@@ -10,9 +10,12 @@
 #include <functional>
 
 #include "app/autostart_entry.h"
+#include "app/backup.h"
+#include "app/editor_pane.h"
 #include "app/help_dialog.h"
 #include "app/main_tool_bar.h"
 #include "app/message_box.h"
+#include "app/note_session.h"
 #include "app/note_tree_view.h"
 #include "app/note_trees.h"
 #include "app/settings_adapters.h"
@@ -64,6 +67,7 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     UseMainSection(*settings_);
     settingsMenu_->restore();
     applyAlwaysOnTop(settingsMenu_->alwaysOnTop());
+    buildNoteFeatures();
     restoreToolBars();
     restoreSplitter();
 
@@ -127,6 +131,26 @@ void MainWindow::wireSettingsMenu() {
         }
     });
 }
+
+void MainWindow::buildNoteFeatures() {
+    editorPane_ = new EditorPane(toolBar_, layout_, editorArea_, *settings_, this);
+    noteSession_ = new NoteSession(editorPane_->editor(), &trees_->notebook(),
+                                   trees_->notebookView(), settings_, this);
+    backup_ = new Backup(settings_, options_.programFolder, this);
+    noteSession_->setChangedSaveHandler([this] { backup_->countChangedSave(); });
+    connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
+            &NoteSession::saveCurrentNote);
+    connect(this, &MainWindow::showSelectedNoteRequested, noteSession_,
+            &NoteSession::showSelectedNote);
+    connect(settingsMenu_, &SettingsMenu::savesPerBackupChanged, backup_, &Backup::setTrigger);
+    connect(settingsMenu_, &SettingsMenu::backupsKeptChanged, backup_, &Backup::setKeep);
+    connect(this, &MainWindow::backupNowRequested, this, [this] {
+        const QString path = backup_->run();
+        MessageBox::information(this, QStringLiteral("已备份最新数据状态到\r\n") + path);
+    });
+}
+
+NoteEditor* MainWindow::editor() const { return editorPane_->editor(); }
 
 void MainWindow::restoreToolBars() {
     UseMainSection(*settings_);

@@ -13,7 +13,11 @@
 namespace qm {
 
 class AutostartEntry;
+class Backup;
+class EditorPane;
 class MainToolBar;
+class NoteEditor;
+class NoteSession;
 class NoteTrees;
 class SettingsMenu;
 class SettingsStore;
@@ -66,6 +70,9 @@ public:
     QWidget* editorArea() const { return editorArea_; }
     SplitterHandle* splitter() const { return splitter_; }
     const StartOptions& options() const { return options_; }
+    NoteEditor* editor() const;
+    NoteSession* noteSession() const { return noteSession_; }
+    Backup* backup() const { return backup_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -85,6 +92,8 @@ protected:
 private:
     void buildWidgets();
     void wireSettingsMenu();
+    // The editor pane, the loaded note and the backups, wired to the window's signals.
+    void buildNoteFeatures();
     void restoreSplitter();
     void applyAlwaysOnTop(bool on);
     void showHelp();
@@ -103,6 +112,9 @@ private:
     SettingsMenu* settingsMenu_ = nullptr;
     TrayIcon* tray_ = nullptr;
     std::unique_ptr<AutostartEntry> autostart_;
+    EditorPane* editorPane_ = nullptr;
+    NoteSession* noteSession_ = nullptr;
+    Backup* backup_ = nullptr;
     bool exiting_ = false;
 };
 
