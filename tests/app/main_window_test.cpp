@@ -215,10 +215,10 @@ void MainWindowTest::firstStartCreatesOneRootInEachStore() {
     QCOMPARE(trees->notebookView()->selectedNode(), 0);
     QCOMPARE(trees->notebookModel()->indexOfNode(0).data().toString(), QStringLiteral("笔记本"));
     QVERIFY(trees->recycleBinView()->isHidden());
-    QVERIFY(shows_->count() >= 1);             // the root is loaded into the editor
+    QVERIFY(shows_->count() >= 1);  // the root is loaded into the editor
     // The start-up writes the font panel as restored and the note it loaded, nothing else.
     QCOMPARE(settingsBytes(), Gb(QStringLiteral("[主界面]\r\n编辑框.字体名称=宋体\r\n编辑框.加粗=假"
-                                                 "\r\n编辑框.字体大小=11\r\n树型框选中项=0")));
+                                                "\r\n编辑框.字体大小=11\r\n树型框选中项=0")));
     QVERIFY(qm::MessageBox::shown().isEmpty());
     QCOMPARE(ended_->count(), 0);
 }
