@@ -18,6 +18,8 @@
 #include "app/note_session.h"
 #include "app/note_tree_view.h"
 #include "app/note_trees.h"
+#include "app/path_bar.h"
+#include "app/path_commands.h"
 #include "app/settings_adapters.h"
 #include "app/settings_menu.h"
 #include "app/splitter_handle.h"
@@ -68,6 +70,14 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     settingsMenu_->restore();
     applyAlwaysOnTop(settingsMenu_->alwaysOnTop());
     buildNoteFeatures();
+    paths_ = new PathCommands(trees_->notebookView(), settings_, centralWidget());
+    paths_->followSession(noteSession_);
+    layout_.setPathBar(paths_->bar(), PathBar::kHeight);
+    layout_.setPathBarShown(paths_->pathBarShown());
+    connect(paths_, &PathCommands::pathBarShownChanged, this, [this](bool shown) {
+        layout_.setPathBarShown(shown);
+        relayout();
+    });
     restoreToolBars();
     restoreSplitter();
 

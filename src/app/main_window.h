@@ -19,6 +19,7 @@ class MainToolBar;
 class NoteEditor;
 class NoteSession;
 class NoteTrees;
+class PathCommands;
 class SettingsMenu;
 class SettingsStore;
 class SplitterHandle;
@@ -73,6 +74,7 @@ public:
     NoteEditor* editor() const;
     NoteSession* noteSession() const { return noteSession_; }
     Backup* backup() const { return backup_; }
+    PathCommands* paths() const { return paths_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -115,6 +117,7 @@ private:
     EditorPane* editorPane_ = nullptr;
     NoteSession* noteSession_ = nullptr;
     Backup* backup_ = nullptr;
+    PathCommands* paths_ = nullptr;
     bool exiting_ = false;
 };
 

@@ -5,11 +5,14 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
+#include "app/note_session.h"
 #include "app/note_tree_view.h"
 #include "app/outline_path_tree.h"
 #include "app/path_bar.h"
+#include "app/sectioned_menu.h"
 #include "app/settings_adapters.h"
 #include "common/qt_text.h"
 #include "settings/settings_keys.h"
@@ -19,8 +22,10 @@ namespace qm {
 
 namespace {
 
-QString Caption(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
+// The mark's caption is its settings key.
+QString MarkCaption() {
+    const std::string_view key = settings::kShowPathBar.key;
+    return QString::fromUtf8(key.data(), static_cast<int>(key.size()));
 }
 
 }  // namespace
@@ -33,7 +38,7 @@ PathCommands::PathCommands(NoteTreeView* notebookView, SettingsStore* settings, 
       bar_(new PathBar(barParent)) {
     buildMenu();
     UseMainSection(*settings_);
-    showPathBar_->setChecked(settings::Read(*settings_, settings::kShowPathBar, true));
+    shown_ = settings::Read(*settings_, settings::kShowPathBar, true);
 
     connect(bar_, &PathBar::segmentClicked, this, &PathCommands::onSegmentClicked);
     connect(bar_, &PathBar::editRequested, this, &PathCommands::openEditor);
@@ -53,9 +58,8 @@ PathCommands::~PathCommands() = default;
 void PathCommands::buildMenu() {
     menu_ = new QMenu(bar_);
     menu_->setObjectName(QStringLiteral("路径菜单"));
-    copyPath_ = new QAction(QStringLiteral("复制路径"), this);
-    connect(copyPath_, &QAction::triggered, this, &PathCommands::copyPath);
-    menu_->addAction(copyPath_);
+    connect(menu_->addAction(QStringLiteral("复制路径")), &QAction::triggered, this,
+            &PathCommands::copyPath);
     connect(menu_->addAction(QStringLiteral("跳到已复制路径")), &QAction::triggered, this,
             &PathCommands::jumpToCopiedPath);
     menu_->addSeparator();
@@ -64,15 +68,22 @@ void PathCommands::buildMenu() {
     menu_->addSeparator();
     connect(menu_->addAction(QStringLiteral("关闭路径栏")), &QAction::triggered, this,
             &PathCommands::togglePathBar);
-
-    // Its caption is its settings key.
-    showPathBar_ = new QAction(Caption(settings::kShowPathBar.key), this);
-    showPathBar_->setCheckable(true);
-    showPathBar_->setChecked(true);
-    connect(showPathBar_, &QAction::triggered, this, &PathCommands::setPathBarShown);
 }
 
-bool PathCommands::pathBarShown() const { return showPathBar_->isChecked(); }
+void PathCommands::addNotebookEntries(SectionedMenu& menu, int section) {
+    menu.addEntry(section, QStringLiteral("复制路径"), [this] { copyPath(); });
+    QAction* mark = menu.addEntry(section, MarkCaption(), [this] { togglePathBar(); });
+    if (mark == nullptr) return;
+    mark->setCheckable(true);
+    mark->setChecked(shown_);
+    connect(this, &PathCommands::pathBarShownChanged, mark, &QAction::setChecked);
+}
+
+void PathCommands::followSession(NoteSession* session) {
+    connect(session, &NoteSession::pathShowRequested, this, [this](int node) { showPathOf(node); });
+    session->addSelectionBlocker(
+        [self = QPointer<PathCommands>(this)](QString*) { return self && self->editorOpen(); });
+}
 
 std::string PathCommands::notePath(int node, std::string_view replacementTitle) const {
     return NotePath(*tree_, node, replacementTitle);
@@ -119,7 +130,7 @@ void PathCommands::applyEditor() {
 bool PathCommands::editorOpen() const { return bar_->editorOpen(); }
 
 void PathCommands::setPathBarShown(bool shown) {
-    showPathBar_->setChecked(shown);
+    shown_ = shown;
     if (!shown) bar_->closeEditor();
     UseMainSection(*settings_);
     settings::Write(*settings_, settings::kShowPathBar, shown);

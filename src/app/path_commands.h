@@ -17,9 +17,11 @@ class QWidget;
 
 namespace qm {
 
+class NoteSession;
 class NoteTreeView;
 class OutlinePathTree;
 class PathBar;
+class SectionedMenu;
 class SettingsStore;
 
 class PathCommands : public QObject {
@@ -33,10 +35,14 @@ public:
 
     PathBar* bar() const { return bar_; }
     QMenu* menu() const { return menu_; }
-    // For the notebook's context menu: the check entry "显示路径栏" and "复制路径".
-    QAction* showPathBarAction() const { return showPathBar_; }
-    QAction* copyPathAction() const { return copyPath_; }
-    bool pathBarShown() const;
+    bool pathBarShown() const { return shown_; }
+
+    // Adds "复制路径" and the check entry "显示路径栏" (kept in step with the mark) to
+    // `section` of the notebook's context menu.
+    void addNotebookEntries(SectionedMenu& menu, int section);
+    // Shows the path of every note the session is about to load, and keeps the notebook
+    // selection where it is while the edit box is open. The session must outlive this.
+    void followSession(NoteSession* session);
 
     // The path text (GB18030) of notebook node `node`, with `replacementTitle` (GB18030) for
     // its own title when not empty; empty when the node does not exist.
@@ -84,8 +90,7 @@ private:
     std::unique_ptr<OutlinePathTree> tree_;
     PathBar* bar_;
     QMenu* menu_ = nullptr;
-    QAction* showPathBar_ = nullptr;
-    QAction* copyPath_ = nullptr;
+    bool shown_ = true;
 };
 
 }  // namespace qm

@@ -408,12 +408,13 @@ void MainWindowTest::relayoutPlacesTreesSplitterAndEditor() {
     window.resize(1000, 700);
     QTRY_COMPARE(window.centralWidget()->size(), QSize(1000, 700));
     QCOMPARE(window.toolBar()->geometry(), QRect(0, 0, 1000, 48));
-    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 48, 262, 652));
-    QCOMPARE(window.splitter()->geometry(), QRect(262, 48, 5, 652));
-    QCOMPARE(window.editorArea()->geometry(), QRect(267, 48, 733, 652));
+    // The path bar (shown by default) takes the 26 pixels below the toolbar.
+    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 74, 262, 626));
+    QCOMPARE(window.splitter()->geometry(), QRect(262, 74, 5, 626));
+    QCOMPARE(window.editorArea()->geometry(), QRect(267, 74, 733, 626));
     QVERIFY(window.trees()->recycleBinView()->isHidden());
     window.resize(900, 600);  // every resize lays out again
-    QTRY_COMPARE(window.editorArea()->geometry(), QRect(267, 48, 633, 552));
+    QTRY_COMPARE(window.editorArea()->geometry(), QRect(267, 74, 633, 526));
 }
 
 void MainWindowTest::recycleBinArrowSplitsTheColumn() {
@@ -426,12 +427,12 @@ void MainWindowTest::recycleBinArrowSplitsTheColumn() {
     QSignalSpy deleted(window.toolBar()->button(1), &QAction::triggered);
     QTest::mouseClick(button, Qt::LeftButton, {}, button->arrowRect().center());
     QCOMPARE(deleted.count(), 0);  // the arrow is not the delete command
-    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 48, 262, 326));
-    QCOMPARE(window.trees()->recycleBinView()->geometry(), QRect(0, 374, 262, 326));
+    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 74, 262, 313));
+    QCOMPARE(window.trees()->recycleBinView()->geometry(), QRect(0, 387, 262, 313));
     QVERIFY(!window.trees()->recycleBinView()->isHidden());
     QTest::mouseClick(button, Qt::LeftButton, {}, button->arrowRect().center());
     QVERIFY(window.trees()->recycleBinView()->isHidden());
-    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 48, 262, 652));
+    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 74, 262, 626));
     QCOMPARE(settingsBytes(), settingsBefore);  // its visibility is not remembered
 }
 
@@ -451,8 +452,8 @@ void MainWindowTest::splitterDragIsStored() {
     // The handle moved under the mouse: the same spot is now 2 pixels into it.
     QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(2, 100));
     QCOMPARE(settingsBytes(), before + Gb(QStringLiteral("\r\n分隔条左边=202")));
-    QCOMPARE(handle->geometry(), QRect(202, 48, 5, 652));
-    QCOMPARE(window.editorArea()->geometry(), QRect(207, 48, 793, 652));
+    QCOMPARE(handle->geometry(), QRect(202, 74, 5, 626));
+    QCOMPARE(window.editorArea()->geometry(), QRect(207, 74, 793, 626));
 }
 
 void MainWindowTest::storedSplitterIsUsed() {
@@ -460,8 +461,8 @@ void MainWindowTest::storedSplitterIsUsed() {
     MainWindow& window = start();
     window.resize(1000, 700);
     QTRY_COMPARE(window.centralWidget()->size(), QSize(1000, 700));
-    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 48, 300, 652));
-    QCOMPARE(window.splitter()->geometry(), QRect(300, 48, 5, 652));
+    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 74, 300, 626));
+    QCOMPARE(window.splitter()->geometry(), QRect(300, 74, 5, 626));
 }
 
 void MainWindowTest::toolBarsToggleAndRestore() {
@@ -485,15 +486,15 @@ void MainWindowTest::toolBarsToggleAndRestore() {
 
     window.resize(1000, 700);
     QTRY_COMPARE(window.centralWidget()->size(), QSize(1000, 700));
-    QCOMPARE(fontBar.geometry(), QRect(267, 48, 733, 26));
+    QCOMPARE(fontBar.geometry(), QRect(267, 74, 733, 26));  // below the path bar
     QCOMPARE(searchBar.geometry(), QRect(0, 674, 1000, 26));
-    QCOMPARE(window.editorArea()->geometry(), QRect(267, 74, 733, 600));
-    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 48, 262, 626));
+    QCOMPARE(window.editorArea()->geometry(), QRect(267, 100, 733, 574));
+    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 74, 262, 600));
 
     search->trigger();  // the user hides the search bar: its 26 pixels go back
     QVERIFY(searchBar.isHidden());
-    QCOMPARE(window.editorArea()->geometry(), QRect(267, 74, 733, 626));
-    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 48, 262, 652));
+    QCOMPARE(window.editorArea()->geometry(), QRect(267, 100, 733, 600));
+    QCOMPARE(window.trees()->notebookView()->geometry(), QRect(0, 74, 262, 626));
     QVERIFY(settingsBytes().find(Gb(QStringLiteral("工具条显示.2=假"))) != std::string::npos);
 
     QVERIFY(window.toggleToolBar(13));  // no bar, but the mark and its key

@@ -17,6 +17,7 @@
 #include "app/note_tree_view.h"
 #include "app/outline_model.h"
 #include "app/path_bar.h"
+#include "app/sectioned_menu.h"
 #include "common/qt_text.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -43,6 +44,13 @@ protected:
         QWidget::keyPressEvent(event);
     }
 };
+
+QAction* Entry(QMenu* menu, const QString& caption) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == caption) return action;
+    }
+    return nullptr;
+}
 
 QStringList Captions(const qm::PathBar* bar) {
     QStringList captions;
@@ -75,6 +83,7 @@ private slots:
     void copyWithoutSelectionEmptiesTheClipboard();
     void pathMenu();
     void markIsStoredAndRestored();
+    void notebookMenuEntries();
     void renameShowsTheNewTitle();
 
 private:
@@ -93,6 +102,7 @@ private:
     qm::NoteTreeView* view_ = nullptr;
     qm::PathCommands* commands_ = nullptr;
     qm::PathBar* bar_ = nullptr;
+    std::unique_ptr<qm::SectionedMenu> notebookMenu_;
 };
 
 // Notebook: 0 笔记本 | 1 父 | 2 子 | 3 孙 (under 子) | 4 a\b | 5 重名 | 6 甲 | 7 重名
@@ -129,12 +139,18 @@ void PathCommandsTest::init() {
 
 void PathCommandsTest::makeCommands() {
     commands_ = new qm::PathCommands(view_, settings_.get(), host_.get());
+    // The notebook's context menu with a section before and after the path entries.
+    notebookMenu_ = std::make_unique<qm::SectionedMenu>(QStringLiteral("菜单"), 3, host_.get());
+    notebookMenu_->addEntry(0, QStringLiteral("新建"), {});
+    commands_->addNotebookEntries(*notebookMenu_, 1);
+    notebookMenu_->addEntry(2, QStringLiteral("重新运行本软件"), {});
     bar_ = commands_->bar();
     bar_->setGeometry(0, 0, 600, qm::PathBar::kHeight);
     bar_->show();
 }
 
 void PathCommandsTest::cleanup() {
+    notebookMenu_.reset();
     host_.reset();
     model_.reset();
     store_.reset();
@@ -331,18 +347,13 @@ void PathCommandsTest::copyAndJumpThroughTheClipboard() {
     QFETCH(QString, clipboard);
     QFETCH(int, expected);
     view_->selectNode(expected);
-    commands_->copyPathAction()->trigger();
+    Entry(commands_->menu(), QStringLiteral("复制路径"))->trigger();
     const QString copied = QGuiApplication::clipboard()->text();
     QCOMPARE(qm::ToGb(copied), commands_->notePath(expected));
 
     view_->selectNode(expected == 6 ? 1 : 6);
     QGuiApplication::clipboard()->setText(clipboard);
-    QAction* jump = nullptr;
-    for (QAction* action : commands_->menu()->actions()) {
-        if (action->text() == QStringLiteral("跳到已复制路径")) jump = action;
-    }
-    QVERIFY(jump != nullptr);
-    jump->trigger();
+    Entry(commands_->menu(), QStringLiteral("跳到已复制路径"))->trigger();
     QCOMPARE(selected(), expected);
 }
 
@@ -350,7 +361,7 @@ void PathCommandsTest::copyWithoutSelectionEmptiesTheClipboard() {
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     view_->setCurrentIndex({});
     QCOMPARE(selected(), -1);
-    commands_->copyPath();
+    Entry(notebookMenu_->menu(), QStringLiteral("复制路径"))->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
 }
 
@@ -383,27 +394,53 @@ void PathCommandsTest::pathMenu() {
 }
 
 void PathCommandsTest::markIsStoredAndRestored() {
+    QAction* mark = notebookMenu_->entry(QStringLiteral("显示路径栏"));
+    QVERIFY(mark != nullptr);
     QVERIFY(commands_->pathBarShown());  // no key yet: shown
-    QVERIFY(commands_->showPathBarAction()->isChecked());
-    QCOMPARE(commands_->showPathBarAction()->text(), QStringLiteral("显示路径栏"));
+    QVERIFY(mark->isCheckable());
+    QVERIFY(mark->isChecked());
     QSignalSpy changes(commands_, &qm::PathCommands::pathBarShownChanged);
 
-    commands_->menu()->actions().last()->trigger();  // "关闭路径栏"
+    Entry(commands_->menu(), QStringLiteral("关闭路径栏"))->trigger();
     QCOMPARE(changes.count(), 1);
     QCOMPARE(changes.at(0).at(0).toBool(), false);
-    QVERIFY(!commands_->showPathBarAction()->isChecked());
+    QVERIFY(!commands_->pathBarShown());
+    QVERIFY(!mark->isChecked());
     QCOMPARE(storedMark(true), false);
 
     // A new start reads the mark back.
     delete commands_;
     makeCommands();
     QVERIFY(!commands_->pathBarShown());
+    mark = notebookMenu_->entry(QStringLiteral("显示路径栏"));
+    QVERIFY(!mark->isChecked());
 
     QSignalSpy again(commands_, &qm::PathCommands::pathBarShownChanged);
-    commands_->showPathBarAction()->trigger();  // the context-menu entry
+    mark->trigger();
     QCOMPARE(again.count(), 1);
     QCOMPARE(again.at(0).at(0).toBool(), true);
+    QVERIFY(mark->isChecked());
+    QVERIFY(commands_->pathBarShown());
     QCOMPARE(storedMark(false), true);
+
+    mark->trigger();
+    QVERIFY(!mark->isChecked());
+    QVERIFY(!commands_->pathBarShown());
+    QCOMPARE(storedMark(true), false);
+}
+
+void PathCommandsTest::notebookMenuEntries() {
+    QStringList entries;
+    for (const QAction* action : notebookMenu_->menu()->actions()) {
+        if (action->isSeparator() && !action->isVisible()) continue;
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    QCOMPARE(entries, (QStringList{QStringLiteral("新建"), QStringLiteral("-"),
+                                   QStringLiteral("复制路径"), QStringLiteral("显示路径栏"),
+                                   QStringLiteral("-"), QStringLiteral("重新运行本软件")}));
+    view_->selectNode(6);
+    notebookMenu_->entry(QStringLiteral("复制路径"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("QM:\\重名\\甲"));
 }
 
 void PathCommandsTest::renameShowsTheNewTitle() {
