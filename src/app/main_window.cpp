@@ -20,6 +20,7 @@
 #include "app/note_trees.h"
 #include "app/path_bar.h"
 #include "app/path_commands.h"
+#include "app/search_controller.h"
 #include "app/settings_adapters.h"
 #include "app/settings_menu.h"
 #include "app/splitter_handle.h"
@@ -78,6 +79,8 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
         layout_.setPathBarShown(shown);
         relayout();
     });
+    search_ = new SearchController(this, settings_);
+    search_->setNoteSession(noteSession_);
     restoreToolBars();
     restoreSplitter();
 

@@ -20,6 +20,7 @@ class NoteEditor;
 class NoteSession;
 class NoteTrees;
 class PathCommands;
+class SearchController;
 class SettingsMenu;
 class SettingsStore;
 class SplitterHandle;
@@ -75,6 +76,7 @@ public:
     NoteSession* noteSession() const { return noteSession_; }
     Backup* backup() const { return backup_; }
     PathCommands* paths() const { return paths_; }
+    SearchController* search() const { return search_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -118,6 +120,7 @@ private:
     NoteSession* noteSession_ = nullptr;
     Backup* backup_ = nullptr;
     PathCommands* paths_ = nullptr;
+    SearchController* search_ = nullptr;
     bool exiting_ = false;
 };
 

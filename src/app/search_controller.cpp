@@ -1,6 +1,8 @@
 #include "app/search_controller.h"
 
+#include <QIcon>
 #include <QPushButton>
+#include <QStyle>
 
 #include "app/event_pump.h"
 #include "app/main_tool_bar.h"
@@ -22,6 +24,7 @@ const char* const SearchController::kNotFoundCaption = "找不到了";
 SearchController::SearchController(MainWindow* window, SettingsStore* settings)
     : QObject(window), window_(window), trees_(window->trees()) {
     bar_ = new SearchBar(settings, window->centralWidget());
+    bar_->hide();  // until its toolbar button is checked
     search_ = std::make_unique<NoteSearch>(&trees_->notebook(), trees_->notebookModel());
     bar_->restore();
 
@@ -31,8 +34,11 @@ SearchController::SearchController(MainWindow* window, SettingsStore* settings)
     placement.height = SearchBar::kHeight;
     placement.place = BarPlace::kBottom;
     window->windowLayout().addBar(placement);
-    window->toolBar()->addButton(kToolBarButton, QStringLiteral("查找"),
-                                 QStringLiteral("查找定位工具条"), true);
+    MainToolBar* toolBar = window->toolBar();
+    toolBar->addButton(
+        kToolBarButton, QStringLiteral("查找"), QStringLiteral("查找定位工具条"), true,
+        QIcon::fromTheme(QStringLiteral("edit-find"),
+                         toolBar->style()->standardIcon(QStyle::SP_FileDialogContentsView)));
 
     connect(bar_, &SearchBar::treeSearchRequested, this, &SearchController::searchTree);
     connect(bar_, &SearchBar::editorSearchRequested, this, &SearchController::findInEditor);
