@@ -47,8 +47,9 @@ struct Notebook {
 };
 
 Notebook& Book() {
-    static Notebook* book = [] {
-        auto* b = new Notebook;
+    // Destroyed at exit, which removes the temporary folder.
+    static const std::unique_ptr<Notebook> book = [] {
+        auto b = std::make_unique<Notebook>();
         const std::string body = Utf8ToGb18030(std::string(40, ' ') + "今天记下的一段笔记，" +
                                                "内容不长，但足以让记录有个寻常的大小。\r\n");
         std::string bodyText;
