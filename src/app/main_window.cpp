@@ -25,6 +25,8 @@
 #include "app/settings_menu.h"
 #include "app/splitter_handle.h"
 #include "app/tray_icon.h"
+#include "app/tree_commands.h"
+#include "app/tree_menus.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 
@@ -88,6 +90,7 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
         std::make_unique<AutostartEntry>(options_.autostartFolder, options_.executablePath);
     // A moved program folder leaves a stale entry: rewrite it. Failures stay silent.
     if (settingsMenu_->startWithSystem()) autostart_->sync(true);
+    buildTreeCommands();
     relayout();
 }
 
@@ -175,6 +178,18 @@ void MainWindow::restoreToolBars() {
                                           settings::kToolbarVisibleFallback),
                       false);
     }
+}
+
+void MainWindow::buildTreeCommands() {
+    treeCommands_ = new TreeCommands(trees_, noteSession_, this);
+    treeMenus_ = new TreeMenus(treeCommands_, trees_, this);
+    connect(toolBar_->button(MainToolBar::kNew), &QAction::triggered, treeCommands_,
+            [this] { treeCommands_->newChildNote(); });
+    connect(toolBar_->button(MainToolBar::kDelete), &QAction::triggered, treeCommands_,
+            [this] { treeCommands_->deleteNote(); });
+    // A renamed note has a new path.
+    connect(treeCommands_, &TreeCommands::noteRenamed, noteSession_,
+            &NoteSession::pathShowRequested);
 }
 
 void MainWindow::restoreSplitter() {

@@ -25,6 +25,8 @@ class SettingsMenu;
 class SettingsStore;
 class SplitterHandle;
 class TrayIcon;
+class TreeCommands;
+class TreeMenus;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -69,6 +71,8 @@ public:
     NoteTrees* trees() const { return trees_; }
     SettingsMenu* settingsMenu() const { return settingsMenu_; }
     TrayIcon* trayIcon() const { return tray_; }
+    TreeCommands* treeCommands() const { return treeCommands_; }
+    TreeMenus* treeMenus() const { return treeMenus_; }
     QWidget* editorArea() const { return editorArea_; }
     SplitterHandle* splitter() const { return splitter_; }
     const StartOptions& options() const { return options_; }
@@ -98,6 +102,8 @@ private:
     void wireSettingsMenu();
     // The editor pane, the loaded note and the backups, wired to the window's signals.
     void buildNoteFeatures();
+    // The tree commands with their menus, toolbar buttons and F2.
+    void buildTreeCommands();
     void restoreSplitter();
     void applyAlwaysOnTop(bool on);
     void showHelp();
@@ -115,6 +121,8 @@ private:
     QWidget* editorArea_ = nullptr;
     SettingsMenu* settingsMenu_ = nullptr;
     TrayIcon* tray_ = nullptr;
+    TreeCommands* treeCommands_ = nullptr;
+    TreeMenus* treeMenus_ = nullptr;
     std::unique_ptr<AutostartEntry> autostart_;
     EditorPane* editorPane_ = nullptr;
     NoteSession* noteSession_ = nullptr;

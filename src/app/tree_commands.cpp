@@ -136,7 +136,10 @@ bool TreeCommands::startRename(int node) {
 
 bool TreeCommands::renameNote(int node, const QString& title) {
     if (node <= 0 || title.isEmpty()) return false;
-    if (!trees_->notebook().SetField(node, kFieldTitle, ToGb(title))) return false;
+    const std::string text = ToGb(title);
+    TreeStore& notebook = trees_->notebook();
+    if (notebook.GetField(node, kFieldTitle) == text) return true;  // left as it was
+    if (!notebook.SetField(node, kFieldTitle, text)) return false;
     rebuild(TreeKind::kNotebook, IndexShift::None(), kKeepBoth);
     emit noteRenamed(node);
     return true;
