@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "notebook_generator.h"
 #include "store/outline.h"
 #include "store/record_format.h"
 #include "store/text_match.h"
@@ -50,33 +51,6 @@ struct Notebook {
     int last = 0;
 };
 
-std::string RandomBody(std::mt19937* rng) {
-    static const char* const kWords[] = {"note",  "the",    "record", "tree",   "meeting",
-                                         "Linux", "budget", "todo",   "review", "2024"};
-    std::uniform_int_distribution<int> length(200, 1800);
-    std::uniform_int_distribution<int> row(0xB0, 0xD7);
-    std::uniform_int_distribution<int> column(0xA1, 0xFE);
-    std::uniform_int_distribution<int> pick(0, 99);
-    const size_t target = static_cast<size_t>(length(*rng));
-    std::string body;
-    body.reserve(target + 16);
-    while (body.size() < target) {
-        const int p = pick(*rng);
-        if (p < 60) {
-            body.push_back(static_cast<char>(row(*rng)));
-            body.push_back(static_cast<char>(column(*rng)));
-        } else if (p < 85) {
-            body += kWords[p % 10];
-            body.push_back(' ');
-        } else if (p < 95) {
-            body += "\xA3\xAC";  // full-width comma
-        } else {
-            body += "\r\n";
-        }
-    }
-    return body;
-}
-
 // Finds a leaf whose next record has the same depth, at or after `from`, at most `maxDepth` deep.
 int LeafWithSibling(const std::vector<int>& depths, int from, int depth) {
     for (int i = from; i + 1 < static_cast<int>(depths.size()); ++i) {
@@ -93,29 +67,8 @@ const Notebook& SharedNotebook() {
         nb->folder = folder;
         nb->path = folder + "/notebook.qm";
 
-        std::mt19937 rng(20240501);
-        const std::string now = TimeText(std::time(nullptr));
-        std::string image;
-        image.reserve(size_t{kNotes} * 1120);
-        nb->depths.reserve(kNotes);
-        int depth = 1;
-        for (int i = 0; i < kNotes; ++i) {
-            if (i > 0) {
-                std::uniform_int_distribution<int> next(2, std::min(depth + 1, kMaxDepth));
-                depth = next(rng);
-            }
-            nb->depths.push_back(depth);
-            RecordFields f;
-            f[0] = i == 0 ? std::string("\xB1\xCA\xBC\xC7\xB1\xBE")
-                          : "\xB1\xCA\xBC\xC7 " + std::to_string(i) + " note";
-            f[1] = f[2] = i == 0 ? "2" : "1";
-            f[3] = f[4] = "0";
-            f[5] = std::to_string(depth);
-            if (i > 0) f[6] = RandomBody(&rng);
-            f[8] = f[9] = "0";
-            f[10] = f[11] = f[12] = now;
-            image += JoinRecord(f);
-        }
+        const std::string image = bench::GenerateNotebookImage(
+            kNotes, kMaxDepth, 20240501, TimeText(std::time(nullptr)), &nb->depths);
         std::ofstream(nb->path, std::ios::binary)
             .write(image.data(), static_cast<std::streamsize>(image.size()));
         nb->middle = LeafWithSibling(nb->depths, kNotes / 2, 0);
