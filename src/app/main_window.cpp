@@ -183,6 +183,7 @@ void MainWindow::restoreToolBars() {
 void MainWindow::buildTreeCommands() {
     treeCommands_ = new TreeCommands(trees_, noteSession_, this);
     treeMenus_ = new TreeMenus(treeCommands_, trees_, this);
+    paths_->addNotebookEntries(treeMenus_->notebookMenu(), TreeMenus::kPath);
     connect(toolBar_->button(MainToolBar::kNew), &QAction::triggered, treeCommands_,
             [this] { treeCommands_->newChildNote(); });
     connect(toolBar_->button(MainToolBar::kDelete), &QAction::triggered, treeCommands_,

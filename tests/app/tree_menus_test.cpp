@@ -122,7 +122,9 @@ void TreeMenusTest::entriesStandInTheirOrder() {
     QCOMPARE(menus().notebookMenu().menu()->objectName(), QStringLiteral("菜单"));
     QCOMPARE(menus().recycleBinMenu().menu()->objectName(), QStringLiteral("菜单回收站"));
     QCOMPARE(Layout(menus().notebookMenu().menu()),
-             QStringList({"新建", "同级新建", "删除", "-", "剪切", "粘贴", "同级粘贴"}));
+             QStringList({"新建", "同级新建", "删除", "-", "剪切", "粘贴", "同级粘贴", "-",
+                          "复制路径", "显示路径栏"}));
+    QVERIFY(menus().notebookMenu().entry(QStringLiteral("显示路径栏"))->isChecked());
     QCOMPARE(Layout(menus().recycleBinMenu().menu()), QStringList({"剪切", "彻底删除"}));
 }
 
@@ -305,14 +307,12 @@ void TreeMenusTest::laterEntriesGoIntoTheirSections() {
     QVERIFY(menu.addEntry(TreeMenus::kImportExport, QStringLiteral("导出"), {}, {}, [&exportIdle] {
         return exportIdle ? QStringLiteral("导出") : QStringLiteral("停止导出");
     }) != nullptr);
-    QAction* path = menu.addEntry(TreeMenus::kPath, QStringLiteral("显示路径栏"), {});
-    QVERIFY(path != nullptr);
-    path->setCheckable(true);
-    QVERIFY(menu.addEntry(TreeMenus::kPath, QStringLiteral("显示路径栏"), {}) == nullptr);
+    // A key already taken is refused, whatever its section.
+    QVERIFY(menu.addEntry(TreeMenus::kRestart, QStringLiteral("复制路径"), {}) == nullptr);
     QVERIFY(menu.addEntry(TreeMenus::kNotebookSectionCount, QStringLiteral("x"), {}) == nullptr);
     QCOMPARE(Layout(menu.menu()),
              QStringList({"新建", "同级新建", "删除", "-", "剪切", "粘贴", "同级粘贴", "-", "导入",
-                          "导出", "-", "显示路径栏", "-", "重新运行本软件"}));
+                          "导出", "-", "复制路径", "显示路径栏", "-", "重新运行本软件"}));
     exportIdle = false;
     menu.refresh();
     QCOMPARE(menu.entry(QStringLiteral("导出"))->text(), QStringLiteral("停止导出"));
