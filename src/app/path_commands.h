@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-class QAction;
 class QMenu;
 class QPoint;
 class QWidget;

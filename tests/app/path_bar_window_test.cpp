@@ -3,6 +3,7 @@
 // note, and the notebook selection held while a path is being edited.
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QMenu>
 #include <QtTest>
 #include <memory>
 
@@ -15,6 +16,7 @@
 #include "app/path_bar.h"
 #include "app/path_commands.h"
 #include "app/program.h"
+#include "app/tree_menus.h"
 #include "common/qt_text.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -43,6 +45,13 @@ void WriteNotebook(const std::string& path) {
     store.AddNode(1, Note("项目", 0));
     store.AddNode(2, Note("周报", 1));
     store.AddNode(0, Note("生活", 1));
+}
+
+QAction* MenuEntry(QMenu* menu, const QString& caption) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == caption) return action;
+    }
+    return nullptr;
 }
 
 QStringList Captions(const qm::PathBar* bar) {
@@ -80,6 +89,9 @@ private:
     qm::PathBar* bar() { return window().paths()->bar(); }
     qm::NoteTreeView* tree() { return window().trees()->notebookView(); }
     int loaded() { return window().noteSession()->loadedNote(); }
+    QAction* notebookMark() {
+        return window().treeMenus()->notebookMenu().entry(QStringLiteral("显示路径栏"));
+    }
 
     std::unique_ptr<qm::testing::TempDir> dir_;
     std::unique_ptr<qm::testing::TempDir> config_;
@@ -133,21 +145,27 @@ void PathBarWindowTest::barSitsBelowTheToolbar() {
 
 void PathBarWindowTest::hiddenBarGivesItsRowBackAndStaysHidden() {
     start();
-    window().paths()->togglePathBar();  // what "关闭路径栏" does
+    QAction* close = MenuEntry(window().paths()->menu(), QStringLiteral("关闭路径栏"));
+    QVERIFY(close != nullptr);
+    close->trigger();
     QVERIFY(bar()->isHidden());
     QCOMPARE(tree()->geometry().top(), 48);
+    QVERIFY(!notebookMark()->isChecked());
 
     restart();
     QVERIFY(!window().paths()->pathBarShown());
+    QVERIFY(!notebookMark()->isChecked());
     QVERIFY(bar()->isHidden());
     QCOMPARE(tree()->geometry().top(), 48);
     qm::SettingsStore& settings = session_->settings();
     settings.setSection(qm::settings::Gb(qm::settings::kMainSection));
     QCOMPARE(qm::settings::Read(settings, qm::settings::kShowPathBar, true), false);
 
-    window().paths()->togglePathBar();
+    notebookMark()->trigger();  // "显示路径栏" in the notebook's context menu
+    QVERIFY(notebookMark()->isChecked());
     QVERIFY(bar()->isVisible());
     QCOMPARE(tree()->geometry().top(), 48 + 26);
+    QCOMPARE(qm::settings::Read(settings, qm::settings::kShowPathBar, false), true);
 }
 
 void PathBarWindowTest::loadedNoteShowsItsPath() {
