@@ -69,6 +69,7 @@ void SearchController::searchTree() {
             showHit(result);
             break;
         case SearchResult::Status::kInvalidPattern:
+            button->setText(QString::fromUtf8(SearchBar::kTreeCaption));  // nothing runs
             MessageBox::warning(window_,
                                 QStringLiteral("查找内容不是有效的正则表达式，没有查找：\n") +
                                     QString::fromStdString(result.error));
