@@ -98,6 +98,7 @@ void NoteSession::showSelectedNote() {
     NodeRecord record;
     notebook_->ReadNode(loadedNote_, 0, &record, true);
     loadedText_ = std::move(record.body);
+    emit noteLoading(loadedNote_);
     editor_->setText(loadedText_);
     editor_->showRange(record.selStart, record.selLength);
     emit noteShown(loadedNote_);

@@ -68,6 +68,8 @@ public:
 signals:
     // The selected item's path belongs in the path bar (before the note being left is saved).
     void pathShowRequested(int index);
+    // Note `index` is about to replace the editor text (link styling restyles in full then).
+    void noteLoading(int index);
     // Note `index` was loaded into the editor.
     void noteShown(int index);
 

@@ -364,6 +364,7 @@ void NoteSessionTest::selectQuietlyLoadsNothingAndLeavesNoTrace() {
     w_->type(QStringLiteral("留在编辑框"));
     QSignalSpy shown(&w_->notes(), &qm::NoteSession::noteShown);
     QSignalSpy paths(&w_->notes(), &qm::NoteSession::pathShowRequested);
+    QSignalSpy loading(&w_->notes(), &qm::NoteSession::noteLoading);
     QVERIFY(w_->notes().selectQuietly(2));
     QCOMPARE(w_->view().selectedNode(), 2);
     QCOMPARE(w_->notes().loadedNote(), 1);
@@ -381,6 +382,8 @@ void NoteSessionTest::selectQuietlyLoadsNothingAndLeavesNoTrace() {
     QCOMPARE(shown.count(), 1);
     QCOMPARE(paths.count(), 1);
     QCOMPARE(paths.at(0).at(0).toInt(), 3);
+    QCOMPARE(loading.count(), 1);
+    QCOMPARE(loading.at(0).at(0).toInt(), 3);
     // The note left was still the loaded one: its text is saved into note 1, not note 2.
     QCOMPARE(qm::FromGb(w_->field(1, qm::kFieldBody)), QStringLiteral("留在编辑框"));
     QCOMPARE(w_->field(2, qm::kFieldBody), std::string());
