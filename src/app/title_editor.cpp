@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "app/note_tree_view.h"
@@ -49,6 +50,11 @@ TitleEditor::TitleEditor(NoteTreeView* view)
     // A rebuilt tree no longer has the edited item where it was: the edit is dropped.
     connect(view_->outlineModel(), &QAbstractItemModel::modelAboutToBeReset, this,
             &TitleEditor::cancel);
+    // When the items move under the box, it would stand over another one: the edit ends there,
+    // as when the box is left.
+    connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, &TitleEditor::finish);
+    connect(view_, &QTreeView::expanded, this, &TitleEditor::finish);
+    connect(view_, &QTreeView::collapsed, this, &TitleEditor::finish);
 }
 
 TitleEditor::~TitleEditor() = default;

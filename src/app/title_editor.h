@@ -1,6 +1,7 @@
 // In-place editing of a note title: a line edit laid over the item's text in the tree view.
-// Enter or leaving the box ends the edit with its text; Esc ends it without one. Whoever
-// listens to `finished` decides whether the new title is taken.
+// Enter, leaving the box, or items moving under it (scrolling, expanding, collapsing) end the
+// edit with its text; Esc ends it without one. Whoever listens to `finished` decides whether
+// the new title is taken.
 #pragma once
 
 #include <QObject>
