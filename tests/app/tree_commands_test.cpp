@@ -5,7 +5,9 @@
 #include "app/tree_commands.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QtTest>
+#include <filesystem>
 
 #include "app/main_tool_bar.h"
 #include "app/main_window.h"
@@ -62,6 +64,7 @@ private slots:
     void toolbarButtonsRunNewAndDelete();
     void renameInPlace_data();
     void renameInPlace();
+    void newNoteStaysOpenForItsTitleInALongTree();
     void renameEndsWhenTheItemsMove();
     void deleteMovesTheSubtreeToTheRecycleBin_data();
     void deleteMovesTheSubtreeToTheRecycleBin();
@@ -279,6 +282,37 @@ void TreeCommandsTest::renameInPlace() {
     QCOMPARE(view->selectedNode(), node);
     QCOMPARE(session().loadedNote(), node);
     verifyInStep();
+}
+
+void TreeCommandsTest::newNoteStaysOpenForItsTitleInALongTree() {
+    {
+        qm::TreeStore store;
+        std::filesystem::remove(file("笔记本.qm"));
+        store.Open(file("笔记本.qm"));
+        store.BuildOutline();
+        qm::NodeFields root;
+        root.title = qm::ToGb(QStringLiteral("笔记本"));
+        root.image = 2;
+        store.AddNode(std::nullopt, root);
+        for (int i = 1; i < 200; ++i) {
+            qm::NodeFields note;
+            note.title = qm::ToGb(QStringLiteral("笔记%1").arg(i));
+            note.image = 1;
+            store.AddNode(0, note);
+        }
+    }
+    start();
+    qm::NoteTreeView* view = trees().notebookView();
+    QVERIFY(view->verticalScrollBar()->maximum() > 0);  // the tree does not fit
+    QVERIFY(view->selectNode(150));
+    QCOMPARE(commands().newChildNote(), 151);
+    QTest::qWait(50);  // whatever the view lays out later must not end the edit
+    QVERIFY(commands().titleEditor()->isEditing());
+    QVERIFY(
+        view->viewport()->rect().contains(commands().titleEditor()->box()->geometry().center()));
+    commands().titleEditor()->box()->setText(QStringLiteral("长树"));
+    QTest::keyClick(commands().titleEditor()->box(), Qt::Key_Return);
+    QCOMPARE(Title(trees().notebook(), 151), QStringLiteral("长树"));
 }
 
 void TreeCommandsTest::renameEndsWhenTheItemsMove() {
