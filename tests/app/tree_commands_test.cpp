@@ -246,6 +246,8 @@ void TreeCommandsTest::renameInPlace_data() {
         << 4 << QString() << int(Qt::Key_Return) << true << QStringLiteral("B") << false;
     QTest::newRow("nested note") << 6 << QStringLiteral("丙一") << int(Qt::Key_Enter) << true
                                  << QStringLiteral("丙一") << true;
+    QTest::newRow("characters beyond GBK") << 7 << QStringLiteral("笑😀𠀀") << int(Qt::Key_Return)
+                                           << true << QStringLiteral("笑😀𠀀") << true;
     QTest::newRow("the root keeps its title") << 0 << QStringLiteral("x") << int(Qt::Key_Return)
                                               << false << QStringLiteral("笔记本") << false;
 }
