@@ -1,5 +1,7 @@
 #include "store/external_file.h"
 
+#include "common/charset.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,7 +41,11 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 bool IsDrivePath(std::string_view path) { return path.find(":\\") != std::string_view::npos; }
 
-std::string ResolveStoredPath(std::string_view programFolder, std::string_view path) {
+std::string ResolveStoredPath(std::string_view programFolder, std::string_view storedPath) {
+    // Stored paths are GB18030 text, names on disk are UTF-8. Converting first also keeps a
+    // trail byte 0x5C (as in 淺) from being taken for a separator.
+    const std::string utf8 = Gb18030ToUtf8(storedPath);
+    std::string_view path = utf8;
     if (path.empty() || path.front() == '/' || IsDrivePath(path)) return std::string(path);
     std::string folder(programFolder.empty() ? std::string_view(".") : programFolder);
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();

@@ -10,7 +10,7 @@ namespace qm {
 // names no file on this system.
 bool IsDrivePath(std::string_view path);
 
-// The file-system path of a stored path: "/..." is absolute; a drive path is returned
+// The file-system path (UTF-8) of a stored path (GB18030 text): "/..." is absolute; a drive path is returned
 // unchanged; "\..." is appended to `programFolder`; anything else gets the program folder and
 // a separator in front. In relative paths every "\" becomes "/". An empty program folder
 // stands for the current folder. An empty path stays empty.

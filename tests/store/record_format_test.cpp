@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/charset.h"
 #include "store/external_file.h"
 #include "store/outline.h"
 #include "store/record_index.h"
@@ -143,6 +144,10 @@ TEST(RecordFormatTest, StoredPathsResolveAgainstTheProgramFolder) {
         {"/p", "a.txt", "/p/a.txt"},
         {"", "a\\b.txt", "./a/b.txt"},
         {"/p", "", ""},
+        // Stored text is GB18030, names on disk UTF-8; the trail byte 0x5C of 淺 (9C 5C) is
+        // part of the character, not a separator.
+        {"/p", Utf8ToGb18030("外部存储\\淺.txt"), "/p/外部存储/淺.txt"},
+        {"/p", Utf8ToGb18030("/用户/笔记.txt"), "/用户/笔记.txt"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ResolveStoredPath(c.folder, c.path), c.resolved) << c.folder << " " << c.path;
