@@ -32,6 +32,7 @@
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
+#include "time_keeping_reporter.h"
 
 namespace qm {
 namespace {
@@ -232,18 +233,8 @@ void TailMoveFloor(benchmark::State& state, int node, bool sync) {
 }
 
 // Prints each save beside its floors after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public qm::bench::TimeKeepingReporter {
 public:
-    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-    }
     void PrintRatios() const {
         std::printf("\n%-16s %12s %18s %9s %20s %9s\n", "save", "ours (ms)", "memmove+pwrite",
                     "ratio", "+fdatasync (ms)", "ratio");
@@ -263,8 +254,6 @@ public:
         }
     }
 
-private:
-    std::map<std::string, double> times_;
 };
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "store/text_match.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
+#include "time_keeping_reporter.h"
 
 namespace qm {
 namespace {
@@ -521,18 +522,8 @@ void MemmemSearch(benchmark::State& state) {
 }
 
 // Collects the mean time of every run for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public qm::bench::TimeKeepingReporter {
 public:
-    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-    }
     void PrintRatios() const {
         std::printf("\n%-36s %12s %16s %9s\n", "operation", "ours (us)", "reference (us)", "ratio");
         const std::string floor = "Search_titles_bodies/memmem";
@@ -551,8 +542,6 @@ public:
         }
     }
 
-private:
-    std::map<std::string, double> times_;
 };
 
 }  // namespace

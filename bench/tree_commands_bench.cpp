@@ -29,6 +29,7 @@
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
+#include "time_keeping_reporter.h"
 
 namespace qm {
 namespace {
@@ -218,18 +219,8 @@ void RebuildView(benchmark::State& state) {
     for (auto _ : state) g->window().trees()->notebookModel()->reload();
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public qm::bench::TimeKeepingReporter {
 public:
-    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                times_[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-        }
-    }
     void PrintRatios() const {
         std::printf("\n%-12s %12s %14s %9s\n", "command", "ours (ms)", "store (ms)", "ratio");
         for (const char* name : {"NewNote", "DeleteNote", "PasteMove", "Rename"}) {
@@ -241,8 +232,6 @@ public:
         }
     }
 
-private:
-    std::map<std::string, double> times_;
 };
 
 }  // namespace
