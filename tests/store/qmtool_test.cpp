@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/charset.h"
+#include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 #ifndef QMTOOL_PATH
@@ -21,17 +22,10 @@ using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
-const std::string kSep = "\x1E\x1E";
-const std::string kEnd(1, '\0');
-const char kTime[] = "2020-01-02 03:04:05";
-
-std::string Rec(const std::string& title, int depth, const std::string& body = "",
-                const std::string& externalPath = "", int image = 1, int state = 0) {
-    const std::string i = std::to_string(image);
-    return title + kSep + i + kSep + i + kSep + "0" + kSep + std::to_string(state) + kSep +
-           std::to_string(depth) + kSep + body + kSep + externalPath + kSep + "0" + kSep + "0" +
-           kSep + kTime + kSep + kTime + kSep + kTime + kEnd;
-}
+using testing::kEnd;
+using testing::kSep;
+using testing::Rec;
+const char* const kTime = testing::kRecordTime;
 
 std::string Quote(const std::string& text) {
     std::string out = "'";

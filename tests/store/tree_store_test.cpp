@@ -17,6 +17,7 @@
 #include "store/outline.h"
 #include "store/record_format.h"
 #include "store/time_text.h"
+#include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -26,18 +27,10 @@ using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
-const std::string kSep = "\x1E\x1E";
-const std::string kEnd(1, '\0');
-const char kOldTime[] = "2020-01-02 03:04:05";
-
-// A complete record as the program writes it, with fixed times.
-std::string Rec(const std::string& title, int depth, const std::string& body = "",
-                const std::string& externalPath = "", int image = 1) {
-    const std::string i = std::to_string(image);
-    return title + kSep + i + kSep + i + kSep + "0" + kSep + "0" + kSep + std::to_string(depth) +
-           kSep + body + kSep + externalPath + kSep + "0" + kSep + "0" + kSep + kOldTime + kSep +
-           kOldTime + kSep + kOldTime + kEnd;
-}
+using testing::kEnd;
+using testing::kSep;
+using testing::Rec;
+const char* const kOldTime = testing::kRecordTime;
 
 int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
