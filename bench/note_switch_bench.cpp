@@ -29,6 +29,7 @@
 #include "app/program.h"
 #include "common/qt_text.h"
 #include "editor/note_editor.h"
+#include "bench_session.h"
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
@@ -107,19 +108,7 @@ void SetUp() {
         fields.externalPath = NoteSession::NewExternalName();
         store.UpdateNode(g->longNote, fields);
     }
-    // No backups during the runs: they would copy the 100 MB file every tenth save.
-    std::ofstream(folder + "/Quelmar·Corvanel.ini", std::ios::binary)
-        << ToGb(QStringLiteral("[主界面]\r\n触发备份的保存数=1000000000"));
-
-    StartOptions options;
-    options.programFolder = QString::fromStdString(folder);
-    options.executablePath = QStringLiteral("/opt/qm/corvanel");
-    options.autostartFolder = QString::fromStdString(folder + "/autostart");
-    options.trayAvailable = false;
-    g->session = std::make_unique<Session>(options);
-    g->window().startUp();
-    g->window().resize(1000, 700);
-    QCoreApplication::processEvents();
+    g->session = bench::StartBenchSession(folder);
     g->fileSize = g->store().DataSize();
     std::fprintf(stderr, "notebook: %d notes, %.1f MB in %s\n", kNotes, g->fileSize / 1e6,
                  folder.c_str());

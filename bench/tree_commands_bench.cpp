@@ -26,6 +26,7 @@
 #include "app/title_editor.h"
 #include "app/tree_commands.h"
 #include "common/qt_text.h"
+#include "bench_session.h"
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
@@ -75,19 +76,7 @@ void SetUp() {
     g->middle = LeafWithSibling(g->depths, kNotes / 2);
     g->early = LeafWithSibling(g->depths, kNotes / 10);
     g->late = LeafWithSibling(g->depths, kNotes * 9 / 10);
-    // No backups during the runs.
-    std::ofstream(folder + "/Quelmar·Corvanel.ini", std::ios::binary)
-        << ToGb(QStringLiteral("[主界面]\r\n触发备份的保存数=1000000000"));
-
-    StartOptions options;
-    options.programFolder = QString::fromStdString(folder);
-    options.executablePath = QStringLiteral("/opt/qm/corvanel");
-    options.autostartFolder = QString::fromStdString(folder + "/autostart");
-    options.trayAvailable = false;
-    g->session = std::make_unique<Session>(options);
-    g->window().startUp();
-    g->window().resize(1000, 700);
-    QCoreApplication::processEvents();
+    g->session = bench::StartBenchSession(folder);
     std::fprintf(stderr, "notebook: %d notes, %.1f MB in %s\n", kNotes,
                  g->notebook().DataSize() / 1e6, folder.c_str());
 }
