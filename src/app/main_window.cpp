@@ -15,6 +15,7 @@
 #include "app/help_dialog.h"
 #include "app/main_tool_bar.h"
 #include "app/message_box.h"
+#include "app/note_search.h"
 #include "app/note_session.h"
 #include "app/note_tree_view.h"
 #include "app/note_trees.h"
@@ -81,7 +82,9 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
         layout_.setPathBarShown(shown);
         relayout();
     });
-    search_ = new SearchController(this, settings_);
+    search_ = new SearchController(toolBar_, layout_, centralWidget(), trees_, settings_, this);
+    // A search still running when the program ends would hold up its exit.
+    connect(this, &MainWindow::programEnded, search_, [this] { search_->search().requestStop(); });
     search_->setNoteSession(noteSession_);
     restoreToolBars();
     restoreSplitter();

@@ -6,13 +6,13 @@
 
 #include "app/event_pump.h"
 #include "app/main_tool_bar.h"
-#include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/note_search.h"
 #include "app/note_session.h"
 #include "app/note_tree_view.h"
 #include "app/note_trees.h"
 #include "app/search_bar.h"
+#include "app/window_layout.h"
 #include "editor/note_editor.h"
 
 namespace qm {
@@ -21,9 +21,11 @@ const char* const SearchController::kSearchingCaption = "查找中..";
 const char* const SearchController::kStoppingCaption = "正在停止";
 const char* const SearchController::kNotFoundCaption = "找不到了";
 
-SearchController::SearchController(MainWindow* window, SettingsStore* settings)
-    : QObject(window), window_(window), trees_(window->trees()) {
-    bar_ = new SearchBar(settings, window->centralWidget());
+SearchController::SearchController(MainToolBar* toolBar, WindowLayout& layout,
+                                   QWidget* clientArea, NoteTrees* trees,
+                                   SettingsStore* settings, QObject* parent)
+    : QObject(parent), trees_(trees) {
+    bar_ = new SearchBar(settings, clientArea);
     bar_->hide();  // until its toolbar button is checked
     search_ = std::make_unique<NoteSearch>(&trees_->notebook(), trees_->notebookModel());
     bar_->restore();
@@ -33,8 +35,7 @@ SearchController::SearchController(MainWindow* window, SettingsStore* settings)
     placement.widget = bar_;
     placement.height = SearchBar::kHeight;
     placement.place = BarPlace::kBottom;
-    window->windowLayout().addBar(placement);
-    MainToolBar* toolBar = window->toolBar();
+    layout.addBar(placement);
     toolBar->addButton(
         kToolBarButton, QStringLiteral("查找"), QStringLiteral("查找定位工具条"), true,
         QIcon::fromTheme(QStringLiteral("edit-find"),
@@ -42,8 +43,6 @@ SearchController::SearchController(MainWindow* window, SettingsStore* settings)
 
     connect(bar_, &SearchBar::treeSearchRequested, this, &SearchController::searchTree);
     connect(bar_, &SearchBar::editorSearchRequested, this, &SearchController::findInEditor);
-    // A search still running when the program ends would hold up its exit.
-    connect(window, &MainWindow::programEnded, this, [this] { search_->requestStop(); });
 }
 
 SearchController::~SearchController() = default;
@@ -70,7 +69,7 @@ void SearchController::searchTree() {
             break;
         case SearchResult::Status::kInvalidPattern:
             button->setText(QString::fromUtf8(SearchBar::kTreeCaption));  // nothing runs
-            MessageBox::warning(window_,
+            MessageBox::warning(bar_->window(),
                                 QStringLiteral("查找内容不是有效的正则表达式，没有查找：\n") +
                                     QString::fromStdString(result.error));
             break;

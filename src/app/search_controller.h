@@ -9,15 +9,17 @@
 #include "store/tree_store.h"
 
 class QPushButton;
+class QWidget;
 
 namespace qm {
 
-class MainWindow;
+class MainToolBar;
 class NoteSearch;
 class NoteSession;
 class NoteTrees;
 class SearchBar;
 class SettingsStore;
+class WindowLayout;
 
 class SearchController : public QObject {
     Q_OBJECT
@@ -29,8 +31,10 @@ public:
     static const char* const kNotFoundCaption;
 
     // Creates the bar in the window's client area, registers it with the layout and adds the
-    // toolbar button; restores the bar's settings. Both must outlive the controller.
-    SearchController(MainWindow* window, SettingsStore* settings);
+    // toolbar button; restores the bar's settings. Everything passed in must outlive the
+    // controller.
+    SearchController(MainToolBar* toolBar, WindowLayout& layout, QWidget* clientArea,
+                     NoteTrees* trees, SettingsStore* settings, QObject* parent = nullptr);
     ~SearchController() override;
 
     // The loaded note and its editor, which "查找编辑框" searches and a body hit is shown in.
@@ -62,7 +66,6 @@ private:
     // `restCaption`.
     void showNotFound(QPushButton* button, const char* restCaption);
 
-    MainWindow* window_;
     NoteTrees* trees_;
     SearchBar* bar_;
     std::unique_ptr<NoteSearch> search_;
