@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/program.h"
+#include "app/window/main_window.h"
+#include "app/window/program.h"
 #include "common/qt_text.h"
 
 namespace qm::bench {

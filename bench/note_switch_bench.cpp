@@ -22,14 +22,14 @@
 #include <memory>
 #include <string>
 
-#include "app/main_window.h"
-#include "app/note_session.h"
-#include "app/note_tree_view.h"
-#include "app/note_trees.h"
-#include "app/program.h"
+#include "app/notes/note_session.h"
+#include "app/trees/note_tree_view.h"
+#include "app/trees/note_trees.h"
+#include "app/window/main_window.h"
+#include "app/window/program.h"
+#include "bench_session.h"
 #include "common/qt_text.h"
 #include "editor/note_editor.h"
-#include "bench_session.h"
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"

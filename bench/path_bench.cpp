@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "app/note_path.h"
-#include "app/outline_model.h"
-#include "app/outline_path_tree.h"
+#include "app/notes/note_path.h"
+#include "app/notes/outline_path_tree.h"
+#include "app/trees/outline_model.h"
 #include "common/charset.h"
 #include "store/record_format.h"
 #include "store/tree_store.h"

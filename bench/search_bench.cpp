@@ -23,9 +23,9 @@
 #include <string>
 #include <thread>
 
-#include "app/event_pump.h"
-#include "app/note_search.h"
-#include "app/outline_model.h"
+#include "app/search/event_pump.h"
+#include "app/search/note_search.h"
+#include "app/trees/outline_model.h"
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"

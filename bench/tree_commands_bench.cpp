@@ -18,15 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/note_tree_view.h"
-#include "app/note_trees.h"
-#include "app/outline_model.h"
-#include "app/program.h"
-#include "app/title_editor.h"
-#include "app/tree_commands.h"
-#include "common/qt_text.h"
+#include "app/tree_commands/title_editor.h"
+#include "app/tree_commands/tree_commands.h"
+#include "app/trees/note_tree_view.h"
+#include "app/trees/note_trees.h"
+#include "app/trees/outline_model.h"
+#include "app/window/main_window.h"
+#include "app/window/program.h"
 #include "bench_session.h"
+#include "common/qt_text.h"
 #include "notebook_generator.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"

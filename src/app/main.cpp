@@ -1,7 +1,7 @@
 // Entry point of the program.
 #include <QApplication>
 
-#include "app/program.h"
+#include "app/window/program.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

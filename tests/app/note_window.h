@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/message_box.h"
-#include "app/note_session.h"
-#include "app/note_tree_view.h"
-#include "app/note_trees.h"
-#include "app/program.h"
+#include "app/notes/note_session.h"
+#include "app/trees/note_tree_view.h"
+#include "app/trees/note_trees.h"
+#include "app/widgets/message_box.h"
+#include "app/window/main_window.h"
+#include "app/window/program.h"
 #include "common/qt_text.h"
 #include "editor/note_editor.h"
 #include "store/tree_store.h"

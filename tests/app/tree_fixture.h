@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/outline_model.h"
-#include "app/outline_rows.h"
+#include "app/trees/outline_model.h"
+#include "app/trees/outline_rows.h"
 #include "common/qt_text.h"
 #include "store/tree_store.h"
 #include "support/temp_dir.h"

@@ -1,0 +1,147 @@
+#include "app/notes/note_session.h"
+
+#include <QApplication>
+#include <random>
+
+#include "app/trees/note_tree_view.h"
+#include "app/widgets/message_box.h"
+#include "app/widgets/settings_adapters.h"
+#include "editor/note_editor.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "store/tree_store.h"
+
+namespace qm {
+
+namespace {
+
+// "外部存储\" in GB18030: the prefix of the names this class gives to long bodies.
+const std::string& ExternalPrefix() {
+    static const std::string prefix = settings::Gb("外部存储\\");
+    return prefix;
+}
+
+bool IsOwnExternalPath(const std::string& path) {
+    return path.compare(0, ExternalPrefix().size(), ExternalPrefix()) == 0;
+}
+
+}  // namespace
+
+NoteSession::NoteSession(NoteEditor* editor, TreeStore* notebook, NoteTreeView* notebookView,
+                         SettingsStore* settings, QObject* parent)
+    : QObject(parent),
+      editor_(editor),
+      notebook_(notebook),
+      view_(notebookView),
+      settings_(settings) {
+    connect(editor_, &NoteEditor::keyReleased, this, &NoteSession::onEditorKeyReleased);
+}
+
+NoteSession::~NoteSession() = default;
+
+std::string NoteSession::NewExternalName() {
+    // Seeded once: a generator seeded from the clock for every name repeats the same name for
+    // every name made within one clock tick.
+    static std::mt19937 generator{std::random_device{}()};
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::uniform_int_distribution<int> pick(0, 35);
+    std::string name = ExternalPrefix();
+    for (int i = 0; i < 8; ++i) name.push_back(kAlphabet[pick(generator)]);
+    name += ".txt";
+    return name;
+}
+
+void NoteSession::addSelectionBlocker(SelectionBlocker blocker) {
+    blockers_.push_back(std::move(blocker));
+}
+
+void NoteSession::setChangedSaveHandler(std::function<void()> handler) {
+    changedSaveHandler_ = std::move(handler);
+}
+
+bool NoteSession::selectQuietly(int item) {
+    if (view_->selectedNode() == item) return true;  // no selection change would follow
+    suppressNext_ = true;
+    const bool selected = view_->selectNode(item);
+    // The view reports the change synchronously; a flag still set here met no change and must
+    // not swallow the user's next click.
+    suppressNext_ = false;
+    return selected;
+}
+
+void NoteSession::forgetLoadedNote() { loadedNote_ = -1; }
+
+bool NoteSession::blocked() {
+    for (const SelectionBlocker& blocker : blockers_) {
+        QString warning;
+        if (!blocker(&warning)) continue;
+        selectQuietly(loadedNote_);
+        if (!warning.isEmpty()) MessageBox::warning(view_->window(), warning);
+        return true;
+    }
+    return false;
+}
+
+void NoteSession::showSelectedNote() {
+    if (suppressNext_) {
+        suppressNext_ = false;
+        return;
+    }
+    const int selected = view_->selectedNode();
+    if (selected < 0) return;  // a cleared view has nothing to show
+    if (blocked()) return;
+
+    emit pathShowRequested(selected);
+    saveCurrentNote(false);  // the note being left; the tree already selects the new one
+
+    loadedNote_ = selected;
+    NodeRecord record;
+    notebook_->ReadNode(loadedNote_, 0, &record, true);
+    loadedText_ = std::move(record.body);
+    emit noteLoading(loadedNote_);
+    editor_->setText(loadedText_);
+    editor_->showRange(record.selStart, record.selLength);
+    emit noteShown(loadedNote_);
+
+    UseMainSection(*settings_);
+    settings::Write(*settings_, settings::kSelectedTreeItem, selected);
+}
+
+void NoteSession::saveCurrentNote(bool force) {
+    if (loadedNote_ < 0) return;
+    if (view_->selectedNode() == loadedNote_ && !force) return;
+
+    std::string text = editor_->getText();
+    const int selStart = editor_->selectionStart();
+    const int selLength = editor_->selectionLength();
+    if (text == loadedText_) {
+        notebook_->SetField(loadedNote_, kFieldSelStart, std::to_string(selStart));
+        notebook_->SetField(loadedNote_, kFieldSelLength, std::to_string(selLength));
+        return;
+    }
+
+    std::string path = notebook_->GetField(loadedNote_, kFieldExternalPath);
+    // Only names of our own making move; a file the user chose keeps the body at any length.
+    if (text.size() <= static_cast<size_t>(kExternalThreshold)) {
+        if (IsOwnExternalPath(path)) path.clear();
+    } else if (path.empty()) {
+        path = NewExternalName();
+    }
+
+    NodeFields fields;
+    fields.body = text;
+    fields.externalPath = path;
+    fields.selStart = selStart;
+    fields.selLength = selLength;
+    notebook_->UpdateNode(loadedNote_, fields);
+    loadedText_ = std::move(text);
+    if (changedSaveHandler_) changedSaveHandler_();
+}
+
+void NoteSession::onEditorKeyReleased(int key) {
+    if (key != Qt::Key_F12) return;
+    saveCurrentNote(true);
+    QApplication::beep();  // the audible confirmation of the save
+}
+
+}  // namespace qm

@@ -1,0 +1,285 @@
+#include "app/tree_commands/tree_commands.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QWidget>
+#include <string>
+
+#include "app/notes/note_session.h"
+#include "app/tree_commands/title_editor.h"
+#include "app/tree_commands/tree_view_state.h"
+#include "app/trees/note_tree_view.h"
+#include "app/trees/note_trees.h"
+#include "app/trees/outline_model.h"
+#include "app/widgets/message_box.h"
+#include "common/qt_text.h"
+#include "editor/note_editor.h"
+#include "store/tree_store.h"
+
+namespace qm {
+
+TreeCommands::TreeCommands(NoteTrees* trees, NoteSession* session, QWidget* dialogParent)
+    : QObject(dialogParent),
+      trees_(trees),
+      session_(session),
+      dialogParent_(dialogParent),
+      titleEditor_(new TitleEditor(trees->notebookView())) {
+    connect(titleEditor_, &TitleEditor::finished, this,
+            [this](int node, const QString& text) { renameNote(node, text); });
+    trees_->notebookView()->installEventFilter(this);
+}
+
+TreeCommands::~TreeCommands() = default;
+
+TreeStore& TreeCommands::store(TreeKind tree) const {
+    return tree == TreeKind::kNotebook ? trees_->notebook() : trees_->recycleBin();
+}
+
+OutlineModel* TreeCommands::model(TreeKind tree) const {
+    return tree == TreeKind::kNotebook ? trees_->notebookModel() : trees_->recycleBinModel();
+}
+
+NoteTreeView* TreeCommands::view(TreeKind tree) const {
+    return tree == TreeKind::kNotebook ? trees_->notebookView() : trees_->recycleBinView();
+}
+
+int TreeCommands::parentOf(TreeKind tree, int node) const {
+    const OutlineModel* m = model(tree);
+    return OutlineModel::nodeOf(m->parent(m->indexOfNode(node)));
+}
+
+void TreeCommands::rebuild(TreeKind tree, const IndexShift& shift, int keep) {
+    NoteTreeView* v = view(tree);
+    const TreeViewState state = TreeViewState::Capture(*v);
+    model(tree)->reload();
+    if ((keep & kKeepExpanded) != 0) state.restoreExpansion(*v, shift);
+    const int current = state.current(shift);
+    if ((keep & kKeepCurrent) == 0 || current < 0) return;
+    if (tree == TreeKind::kNotebook) {
+        session_->selectQuietly(current);
+    } else {
+        v->selectNode(current);
+    }
+}
+
+void TreeCommands::refreshTree(TreeKind tree) { rebuild(tree, IndexShift::None(), kKeepCurrent); }
+
+bool TreeCommands::ensureRoot(TreeKind tree) {
+    TreeStore& s = store(tree);
+    if (s.NodeCount() != 0) return true;
+    NodeFields root;
+    root.title =
+        ToGb(tree == TreeKind::kNotebook ? QStringLiteral("笔记本") : QStringLiteral("回收站"));
+    root.image = 2;
+    return s.AddNode(std::nullopt, root) >= 0;
+}
+
+void TreeCommands::endRename() { titleEditor_->finish(); }
+
+bool TreeCommands::fixParentIcon(TreeKind tree, int parent, ChildChange change) {
+    if (parent <= 0) return false;  // a root keeps its own icon
+    OutlineModel* m = model(tree);
+    const OutlineRow* row = m->row(parent);
+    if (row == nullptr) return false;
+    const char* image = nullptr;
+    if (change == ChildChange::kGained && row->image != 0) image = "0";
+    if (change == ChildChange::kLost && row->image != 1 &&
+        m->rowCount(m->indexOfNode(parent)) == 0) {
+        image = "1";
+    }
+    if (image == nullptr || !store(tree).SetField(parent, kFieldImage, image)) return false;
+    rebuild(tree, IndexShift::None(), kKeepBoth);
+    return true;
+}
+
+int TreeCommands::newNote(int parent, bool given) {
+    endRename();
+    TreeStore& notebook = trees_->notebook();
+    if (!given) parent = trees_->notebookView()->selectedNode();
+    if (parent < 0) parent = 0;
+    const QString title = QStringLiteral("新笔记%1").arg(trees_->notebookModel()->nodeCount() + 1);
+
+    // The new note goes behind the parent's subtree; a loaded note further down would move
+    // by one under the session, so its text is saved now and the session lets go of it.
+    SubtreeSpan span;
+    const bool loadedMoves =
+        notebook.LocateSubtree(parent, &span) > 0 && session_->loadedNote() > span.lastIndex;
+    if (loadedMoves) session_->saveCurrentNote(true);
+
+    NodeFields fields;
+    fields.title = ToGb(title);
+    fields.image = 1;
+    const int added = notebook.AddNode(parent, fields);
+    if (added < 0) {
+        MessageBox::warning(dialogParent_, QStringLiteral("添加失败"));
+        return -1;
+    }
+    if (loadedMoves) session_->forgetLoadedNote();
+    if (cut_.in(TreeKind::kNotebook) && cut_.index >= added) ++cut_.index;
+
+    rebuild(TreeKind::kNotebook, IndexShift::Inserted(added, 1), kKeepBoth);
+    fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kGained);
+    trees_->notebookView()->selectNode(added);
+    startRename(added);
+    return added;
+}
+
+int TreeCommands::newSiblingNote() {
+    const int selected = trees_->notebookView()->selectedNode();
+    return newNote(parentOf(TreeKind::kNotebook, selected), true);
+}
+
+bool TreeCommands::startRename(int node) {
+    if (node <= 0) return false;  // the root keeps its title
+    return titleEditor_->begin(node);
+}
+
+bool TreeCommands::renameNote(int node, const QString& title) {
+    if (node <= 0 || title.isEmpty()) return false;
+    const std::string text = ToGb(title);
+    TreeStore& notebook = trees_->notebook();
+    if (notebook.GetField(node, kFieldTitle) == text) return true;  // left as it was
+    if (!notebook.SetField(node, kFieldTitle, text)) return false;
+    rebuild(TreeKind::kNotebook, IndexShift::None(), kKeepBoth);
+    emit noteRenamed(node);
+    return true;
+}
+
+int TreeCommands::deleteNote() {
+    endRename();
+    NoteTreeView* notebookView = trees_->notebookView();
+    const int cur = notebookView->selectedNode();
+    if (cur < 0) return 0;
+    const int parent = parentOf(TreeKind::kNotebook, cur);
+    std::string removed;
+    int depth = 0;
+    const int count = trees_->notebook().DeleteSubtree(cur, &removed, &depth);
+    if (count <= 0) return 0;
+
+    if (NoteEditor* editor = session_->editor()) editor->setText({});
+    session_->forgetLoadedNote();
+    cut_ = {};
+
+    // The recycle bin takes the subtree as the last child of its root; a deleted notebook
+    // root brings only its children, and none at all when it had none.
+    int target = 0;
+    if (ensureRoot(TreeKind::kRecycleBin)) {
+        trees_->recycleBin().MoveSubtree(removed, count, depth, &target, false);
+    }
+    refreshTree(TreeKind::kRecycleBin);
+    trees_->recycleBinView()->expandNode(0);
+
+    rebuild(TreeKind::kNotebook, IndexShift::Removed(cur, count), kKeepBoth);
+    fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kLost);
+    if (trees_->notebook().NodeCount() == 0) {
+        ensureRoot(TreeKind::kNotebook);
+        refreshTree(TreeKind::kNotebook);
+    }
+    if (!notebookView->selectNode(cur)) {
+        notebookView->selectNode(trees_->notebookModel()->nodeCount() - 1);
+    }
+    return count;
+}
+
+void TreeCommands::cutNote() {
+    const int selected = trees_->notebookView()->selectedNode();
+    if (selected >= 0) cut_ = {selected, TreeKind::kNotebook};
+}
+
+void TreeCommands::cutRecycledNote() {
+    const int selected = trees_->recycleBinView()->selectedNode();
+    if (selected >= 0) cut_ = {selected, TreeKind::kRecycleBin};
+}
+
+bool TreeCommands::pasteNote(bool asSibling) {
+    endRename();
+    TreeStore& notebook = trees_->notebook();
+    int to = trees_->notebookView()->selectedNode();
+    session_->saveCurrentNote(true);
+
+    bool pasted = false;
+    int from = cut_.index;
+    int formerDepth = 0;
+    if (cut_.in(TreeKind::kNotebook)) {
+        const OutlineRow* row = trees_->notebookModel()->row(from);
+        formerDepth = row != nullptr ? row->depth : 0;
+        pasted = notebook.MoveSubtree(&from, &to, asSibling);
+    } else if (cut_.in(TreeKind::kRecycleBin)) {
+        // A restore copies the subtree into the notebook, then purges it from the recycle bin.
+        std::string block;
+        int count = 0;
+        int depth = 0;
+        pasted = trees_->recycleBin().GetSubtreeBytes(from, &block, &count, &depth) &&
+                 notebook.MoveSubtree(block, count, depth, &to, asSibling);
+        if (pasted) purgeRecycledNote(from);
+    }
+    if (!pasted) {
+        MessageBox::warning(dialogParent_, QStringLiteral("粘贴失败！"));
+        return false;
+    }
+
+    // The loaded note's text is saved, and its index may have moved with the subtree: the
+    // session lets go of it, and loads the pasted note below.
+    session_->forgetLoadedNote();
+    rebuild(TreeKind::kNotebook, IndexShift::None(), kKeepNothing);
+    fixParentIcon(TreeKind::kNotebook, parentOf(TreeKind::kNotebook, to), ChildChange::kGained);
+    if (cut_.in(TreeKind::kNotebook)) {
+        // The former parent: from the item before the vacated place up through the parents,
+        // the first one a level above the moved note's old depth.
+        for (int node = from - 1; node >= 0; node = parentOf(TreeKind::kNotebook, node)) {
+            if (trees_->notebookModel()->row(node)->depth == formerDepth - 1) {
+                fixParentIcon(TreeKind::kNotebook, node, ChildChange::kLost);
+                break;
+            }
+        }
+    }
+    cut_ = {};
+    trees_->notebookView()->selectNode(to);
+    return true;
+}
+
+bool TreeCommands::purgeRecycledNote(int index) {
+    TreeStore& recycleBin = trees_->recycleBin();
+    NoteTreeView* recycleView = trees_->recycleBinView();
+    const int parent = parentOf(TreeKind::kRecycleBin, index);
+    const int current = recycleView->selectedNode();
+    const int count = recycleBin.DeleteSubtree(index);
+    if (count <= 0) return false;
+
+    const IndexShift shift = IndexShift::Removed(index, count);
+    rebuild(TreeKind::kRecycleBin, shift, kKeepBoth);
+    fixParentIcon(TreeKind::kRecycleBin, parent, ChildChange::kLost);
+    if (recycleBin.NodeCount() == 0) {
+        ensureRoot(TreeKind::kRecycleBin);
+        refreshTree(TreeKind::kRecycleBin);
+    }
+    // A purged selection passes to the item that followed it, else to the last item.
+    if (current >= 0 && shift.map(current) < 0 && !recycleView->selectNode(index)) {
+        recycleView->selectNode(trees_->recycleBinModel()->nodeCount() - 1);
+    }
+    return true;
+}
+
+bool TreeCommands::purgeSelectedRecycledNote() {
+    const bool purged = purgeRecycledNote(trees_->recycleBinView()->selectedNode());
+    if (cut_.in(TreeKind::kRecycleBin)) cut_ = {};
+    return purged;
+}
+
+QString TreeCommands::cutCaption(TreeKind tree) const {
+    if (!cut_.in(tree)) return QStringLiteral("剪切");
+    const QString title = model(tree)->indexOfNode(cut_.index).data(Qt::DisplayRole).toString();
+    return QStringLiteral("已剪切 ") + title + QLatin1Char('[') + QString::number(cut_.index) +
+           QLatin1Char(']');
+}
+
+bool TreeCommands::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == trees_->notebookView() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
+        startRename(trees_->notebookView()->selectedNode());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace qm

@@ -1,0 +1,90 @@
+#include "app/widgets/message_box.h"
+
+#include <QQueue>
+
+namespace qm {
+
+namespace {
+
+struct TestState {
+    bool inAdvance = false;
+    QQueue<QMessageBox::StandardButton> answers;
+    QList<MessageBox::Record> shown;
+};
+
+TestState& State() {
+    static TestState state;
+    return state;
+}
+
+QMessageBox::StandardButton FirstButton(QMessageBox::StandardButtons buttons) {
+    for (quint32 bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
+        if (buttons.testFlag(static_cast<QMessageBox::StandardButton>(bit))) {
+            return static_cast<QMessageBox::StandardButton>(bit);
+        }
+    }
+    return QMessageBox::NoButton;
+}
+
+}  // namespace
+
+QMessageBox::StandardButton MessageBox::warning(QWidget* parent, const QString& text,
+                                                QMessageBox::StandardButtons buttons,
+                                                const QString& title) {
+    return show(Kind::kWarning, parent, title, text, buttons);
+}
+
+QMessageBox::StandardButton MessageBox::information(QWidget* parent, const QString& text,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    const QString& title) {
+    return show(Kind::kInformation, parent, title, text, buttons);
+}
+
+QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString& text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 const QString& title) {
+    return show(Kind::kCritical, parent, title, text, buttons);
+}
+
+QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 const QString& title) {
+    return show(Kind::kQuestion, parent, title, text, buttons);
+}
+
+void MessageBox::setAnswerInAdvance(bool on) { State().inAdvance = on; }
+
+void MessageBox::setNextAnswer(QMessageBox::StandardButton answer) {
+    State().answers.enqueue(answer);
+}
+
+const QList<MessageBox::Record>& MessageBox::shown() { return State().shown; }
+
+void MessageBox::clearShown() {
+    State().shown.clear();
+    State().answers.clear();
+}
+
+QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const QString& title,
+                                             const QString& text,
+                                             QMessageBox::StandardButtons buttons) {
+    const QString caption = title.isEmpty() ? QStringLiteral("Quelmar·Corvanel") : title;
+    TestState& state = State();
+    if (state.inAdvance) {
+        state.shown.append({kind, caption, text});
+        return state.answers.isEmpty() ? FirstButton(buttons) : state.answers.dequeue();
+    }
+    switch (kind) {
+        case Kind::kInformation:
+            return QMessageBox::information(parent, caption, text, buttons);
+        case Kind::kWarning:
+            return QMessageBox::warning(parent, caption, text, buttons);
+        case Kind::kCritical:
+            return QMessageBox::critical(parent, caption, text, buttons);
+        case Kind::kQuestion:
+            return QMessageBox::question(parent, caption, text, buttons);
+    }
+    return QMessageBox::NoButton;
+}
+
+}  // namespace qm

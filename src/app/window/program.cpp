@@ -1,0 +1,61 @@
+#include "app/window/program.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSystemTrayIcon>
+
+#include "app/window/autostart_entry.h"
+#include "app/window/main_window.h"
+#include "app/window/program_folder.h"
+#include "app/window/single_instance.h"
+#include "settings/settings_store.h"
+
+namespace qm {
+
+Session::Session(const StartOptions& options) : settings_(std::make_unique<SettingsStore>()) {
+    // Opening fails quietly in a folder that cannot be written: the store then keeps its
+    // memory copy alone, as the program does with everything else there.
+    settings_->open(
+        QFile::encodeName(
+            QDir(options.programFolder).filePath(QStringLiteral("Quelmar·Corvanel.ini")))
+            .toStdString());
+    window_ = std::make_unique<MainWindow>(settings_.get(), options);
+}
+
+Session::~Session() {
+    window_.reset();
+    settings_.reset();
+}
+
+bool StartsHidden(const QStringList& arguments) {
+    return arguments.size() >= 2 && arguments.at(1) == QLatin1String("yes");
+}
+
+int RunProgram() {
+    StartOptions options;
+    options.executablePath = QCoreApplication::applicationFilePath();
+    options.programFolder = ChooseProgramFolder(FolderSources::FromEnvironment());
+    options.autostartFolder = AutostartEntry::DefaultFolder();
+    options.startHidden = StartsHidden(QCoreApplication::arguments());
+    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+
+    // Relative paths of external bodies are resolved against the current folder. When the
+    // folder cannot be made the program still starts and works from memory.
+    EnterProgramFolder(options.programFolder);
+
+    SingleInstance instance(options.executablePath);
+    if (instance.ActivateRunningCopy()) return 0;
+    instance.Listen();
+
+    QApplication::setQuitOnLastWindowClosed(false);
+    Session session(options);
+    MainWindow& window = session.window();
+    QObject::connect(&instance, &SingleInstance::showRequested, &window, &MainWindow::showFromTray);
+    QObject::connect(&window, &MainWindow::programEnded, qApp,
+                     [](int code) { QCoreApplication::exit(code); });
+    if (!window.startUp()) return 1;
+    return QApplication::exec();
+}
+
+}  // namespace qm
