@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config
+    build-essential cmake pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libgl-dev
     libpcre2-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
