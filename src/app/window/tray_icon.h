@@ -22,7 +22,7 @@ public:
     void setShown(bool shown);
     bool shown() const { return icon_.isVisible(); }
 
-    // The icon image of the program (also the window's icon).
+    // The icon image of the program (also the window's icon): see program_icon.h.
     static QIcon ProgramIcon();
 
 signals:
