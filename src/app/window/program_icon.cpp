@@ -5,6 +5,9 @@
 namespace qm {
 
 QIcon ProgramIcon() {
+    // A session without an icon theme (no desktop environment, the offscreen platform) still
+    // has hicolor, the theme every installed application icon goes to.
+    if (QIcon::themeName().isEmpty()) QIcon::setThemeName(QStringLiteral("hicolor"));
     return QIcon::fromTheme(QStringLiteral(QM_APP_ID), BuiltInProgramIcon());
 }
 

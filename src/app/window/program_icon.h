@@ -7,7 +7,8 @@
 namespace qm {
 
 // The theme icon named after the application id when the current icon theme (or its hicolor
-// fallback) has it; otherwise BuiltInProgramIcon().
+// fallback) has it; otherwise BuiltInProgramIcon(). Where the session names no icon theme,
+// makes hicolor the theme first.
 QIcon ProgramIcon();
 
 // Every size of the icon that is compiled into the program; never null.
