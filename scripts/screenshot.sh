@@ -2,22 +2,28 @@
 # Makes doc/screenshot.png: the main window over a small notebook of Chinese notes, shot in a
 # virtual X server. The notes are written straight into a portable program folder (the record
 # layout of doc/qm_format.md), so nothing of the user's own notebook is touched.
-# Usage: scripts/screenshot.sh [OUTPUT.png]   (display :16 unless SCREENSHOT_DISPLAY is set)
+# Usage: scripts/screenshot.sh [OUTPUT.png]   (display :16 unless SCREENSHOT_DISPLAY is set;
+# CORVANEL=path shoots that executable instead of building one)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-doc/screenshot.png}")
 display=${SCREENSHOT_DISPLAY:-:16}
 bash scripts/install-deps.sh
+need=()
 for tool in xdotool openbox python3; do
     command -v "$tool" >/dev/null || need+=("$tool")
 done
-if [ -n "${need[*]:-}" ]; then
+if [ ${#need[@]} -gt 0 ]; then
     sudo_cmd=()
     [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target corvanel
+program=${CORVANEL:-}
+if [ -z "$program" ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build -j"$(nproc)" --target corvanel
+    program=build/src/app/corvanel
+fi
 
 folder=$(mktemp -d)
 pids=()
@@ -26,7 +32,7 @@ cleanup() {
     rm -rf "$folder"
 }
 trap cleanup EXIT
-cp build/src/app/corvanel "$folder/"
+cp "$program" "$folder/corvanel"
 touch "$folder/portable"
 
 python3 - "$folder" <<'PY'
@@ -68,11 +74,14 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 openbox >/dev/null 2>&1 &
 pids+=($!)
+# A window mapped while the window manager is still starting is never managed nor shown.
+for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+sleep 0.5
 "$folder/corvanel" >/dev/null 2>&1 &
 pids+=($!)
 window=
 for _ in $(seq 100); do
-    window=$(xdotool search --class Corvanelia 2>/dev/null | tail -1) && [ -n "$window" ] && break
+    window=$(xdotool search --onlyvisible --class Corvanelia 2>/dev/null | tail -1) && [ -n "$window" ] && break
     sleep 0.2
 done
 [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
