@@ -1,6 +1,7 @@
 # Debian packages, built with `cpack -G DEB` in the build folder: "corvanel" (the program and
 # its desktop files) and "qmtool" (the command-line reader alone, no Qt, for servers). Their
-# library dependencies come from dpkg-shlibdeps over the linked binaries.
+# library dependencies come from dpkg-shlibdeps over the linked binaries. A description is a
+# synopsis line, then the long text in lines under 80 columns (CPack indents them).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME corvanel)
 set(CPACK_PACKAGE_VENDOR "Quelmar·Corvanel developers")
@@ -28,16 +29,17 @@ set(CPACK_DEBIAN_CORVANEL_PACKAGE_RECOMMENDS
 set(CPACK_DEBIAN_CORVANEL_PACKAGE_SECTION editors)
 set(CPACK_COMPONENT_CORVANEL_DESCRIPTION
     "notes in a tree of unlimited depth
- Quelmar·Corvanel keeps plain-text notes in one tree of unlimited depth, with a
- recycle bin, search over titles and bodies (substring, whole text, ignore case,
- regular expressions), note paths and links, and numbered backups. Every change
- is written to disk at once through a journal. The interface is in Chinese.")
+Quelmar·Corvanel keeps plain-text notes in one tree of unlimited depth, with a
+recycle bin, search over titles and bodies (substring, whole text, ignore
+case, regular expressions), note paths and links, and numbered backups. Every
+change is written to disk at once through a journal. The interface is in
+Chinese.")
 
 set(CPACK_DEBIAN_QMTOOL_PACKAGE_NAME qmtool)
 set(CPACK_COMPONENT_QMTOOL_DESCRIPTION
     "command-line reader of Quelmar·Corvanel notebooks
- qmtool prints the outline of a Quelmar·Corvanel tree file, the body of a note,
- the notes whose title or body matches a query, and a consistency report. It
- never writes to the file and needs no graphical libraries.")
+qmtool prints the outline of a Quelmar·Corvanel tree file, the body of a note,
+the notes whose title or body matches a query, and a consistency report. It
+never writes to the file and needs no graphical libraries.")
 
 include(CPack)
