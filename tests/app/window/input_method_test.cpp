@@ -1,13 +1,13 @@
 // Chinese typing through an input method (fcitx5, ibus): Qt delivers their pre-edit text and
 // committed text as input-method events, and every box the user types Chinese into must take
 // them: the editor, the title editor, the search box and the path box.
+#include <Qsci/qsciscintillabase.h>
+
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
-
-#include <Qsci/qsciscintillabase.h>
 
 #include "app/note_window.h"
 
