@@ -206,7 +206,8 @@ int main(int argc, char** argv) {
     if (command == "search") return Search(rest);
     if (command == "check" && rest.size() == 1) return Check(rest[0]);
     if (command == "import" && (rest.size() == 3 || rest.size() == 4)) {
-        if (rest.size() == 4 && rest[3] != "--keep-paths") return Fail("unknown option: " + rest[3]);
+        if (rest.size() == 4 && rest[3] != "--keep-paths")
+            return Fail("unknown option: " + rest[3]);
         return qm::RunImportCommand(rest[0], rest[1], rest[2], rest.size() == 4);
     }
     if (command == "export" && rest.size() == 3) {
