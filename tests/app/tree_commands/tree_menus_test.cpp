@@ -122,8 +122,8 @@ void TreeMenusTest::entriesStandInTheirOrder() {
     QCOMPARE(menus().notebookMenu().menu()->objectName(), QStringLiteral("菜单"));
     QCOMPARE(menus().recycleBinMenu().menu()->objectName(), QStringLiteral("菜单回收站"));
     QCOMPARE(Layout(menus().notebookMenu().menu()),
-             QStringList({"新建", "同级新建", "删除", "-", "剪切", "粘贴", "同级粘贴", "-",
-                          "导入", "导出", "-", "复制路径", "显示路径栏"}));
+             QStringList({"新建", "同级新建", "删除", "-", "剪切", "粘贴", "同级粘贴", "-", "导入",
+                          "导出", "-", "复制路径", "显示路径栏"}));
     QVERIFY(menus().notebookMenu().entry(QStringLiteral("显示路径栏"))->isChecked());
     QCOMPARE(Layout(menus().recycleBinMenu().menu()), QStringList({"剪切", "彻底删除"}));
 }
