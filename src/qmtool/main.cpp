@@ -1,14 +1,19 @@
 // qmtool: looks into a tree database file from the command line, read-only (the file and its
-// journal are never written, not even the accessed time of a note that is shown).
+// journal are never written, not even the accessed time of a note that is shown), except for
+// "import", which adds to it as the window's import does.
 //
 //   qmtool outline FILE      index, depth, image, state and title (UTF-8) of every node
 //   qmtool cat FILE INDEX    the body of a node as UTF-8, from its external file when it has one
 //   qmtool search FILE QUERY [--regex] [--ignore-case] [--whole] [--bodies]
 //                            the index of every node whose title (or body) matches
 //   qmtool check FILE        short records, extra separators, trailing bytes, depth jumps
+//   qmtool import FILE INDEX FOLDER [--keep-paths]
+//                            the folder tree as the last child of node INDEX
+//   qmtool export FILE INDEX DIR
+//                            the subtree of node INDEX as folders and ".txt" files below DIR
 //
 // Exit status: 0 done (search: something found; check: nothing to report), 1 nothing found or
-// something to report, 2 an error (one line on stderr).
+// something to report (export: notes not written), 2 an error (one line on stderr).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +21,7 @@
 #include <vector>
 
 #include "common/charset.h"
+#include "qmtool/transfer_commands.h"
 #include "store/outline.h"
 #include "store/record_format.h"
 #include "store/tree_store.h"
@@ -28,7 +34,8 @@ constexpr int kError = 2;
 
 const char kUsage[] =
     "usage: qmtool outline FILE | cat FILE INDEX | search FILE QUERY [--regex] [--ignore-case] "
-    "[--whole] [--bodies] | check FILE";
+    "[--whole] [--bodies] | check FILE | import FILE INDEX FOLDER [--keep-paths] | "
+    "export FILE INDEX DIR";
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "qmtool: %s\n", message.c_str());
@@ -198,5 +205,13 @@ int main(int argc, char** argv) {
     if (command == "cat" && rest.size() == 2) return Cat(rest[0], rest[1]);
     if (command == "search") return Search(rest);
     if (command == "check" && rest.size() == 1) return Check(rest[0]);
+    if (command == "import" && (rest.size() == 3 || rest.size() == 4)) {
+        if (rest.size() == 4 && rest[3] != "--keep-paths")
+            return Fail("unknown option: " + rest[3]);
+        return qm::RunImportCommand(rest[0], rest[1], rest[2], rest.size() == 4);
+    }
+    if (command == "export" && rest.size() == 3) {
+        return qm::RunExportCommand(rest[0], rest[1], rest[2]);
+    }
     return Fail(kUsage);
 }

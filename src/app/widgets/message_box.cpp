@@ -48,8 +48,9 @@ QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString&
 
 QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& text,
                                                  QMessageBox::StandardButtons buttons,
-                                                 const QString& title) {
-    return show(Kind::kQuestion, parent, title, text, buttons);
+                                                 const QString& title,
+                                                 QMessageBox::StandardButton defaultButton) {
+    return show(Kind::kQuestion, parent, title, text, buttons, defaultButton);
 }
 
 void MessageBox::setAnswerInAdvance(bool on) { State().inAdvance = on; }
@@ -67,12 +68,14 @@ void MessageBox::clearShown() {
 
 QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const QString& title,
                                              const QString& text,
-                                             QMessageBox::StandardButtons buttons) {
+                                             QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton) {
     const QString caption = title.isEmpty() ? QStringLiteral("Quelmar·Corvanel") : title;
     TestState& state = State();
     if (state.inAdvance) {
         state.shown.append({kind, caption, text});
-        return state.answers.isEmpty() ? FirstButton(buttons) : state.answers.dequeue();
+        if (!state.answers.isEmpty()) return state.answers.dequeue();
+        return defaultButton != QMessageBox::NoButton ? defaultButton : FirstButton(buttons);
     }
     switch (kind) {
         case Kind::kInformation:
@@ -82,7 +85,7 @@ QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const Q
         case Kind::kCritical:
             return QMessageBox::critical(parent, caption, text, buttons);
         case Kind::kQuestion:
-            return QMessageBox::question(parent, caption, text, buttons);
+            return QMessageBox::question(parent, caption, text, buttons, defaultButton);
     }
     return QMessageBox::NoButton;
 }

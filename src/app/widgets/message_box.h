@@ -28,10 +28,13 @@ public:
     static QMessageBox::StandardButton critical(
         QWidget* parent, const QString& text,
         QMessageBox::StandardButtons buttons = QMessageBox::Ok, const QString& title = {});
+    // `defaultButton` is the one Enter chooses (Qt's choice when NoButton); answered in
+    // advance with an empty queue, it is the answer.
     static QMessageBox::StandardButton question(
         QWidget* parent, const QString& text,
         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
-        const QString& title = {});
+        const QString& title = {},
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // Test hooks. While answering in advance is on, no box is shown: each one is recorded
     // and answered with the next queued answer, or, when the queue is empty, with the first
@@ -44,7 +47,9 @@ public:
 private:
     static QMessageBox::StandardButton show(Kind kind, QWidget* parent, const QString& title,
                                             const QString& text,
-                                            QMessageBox::StandardButtons buttons);
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton =
+                                                QMessageBox::NoButton);
 };
 
 }  // namespace qm

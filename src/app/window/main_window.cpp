@@ -18,6 +18,8 @@
 #include "app/notes/path_commands.h"
 #include "app/search/note_search.h"
 #include "app/search/search_controller.h"
+#include "app/transfer/drop_target.h"
+#include "app/transfer/folder_transfer.h"
 #include "app/tree_commands/tree_commands.h"
 #include "app/tree_commands/tree_menus.h"
 #include "app/trees/note_tree_view.h"
@@ -94,6 +96,7 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     // A moved program folder leaves a stale entry: rewrite it. Failures stay silent.
     if (settingsMenu_->startWithSystem()) autostart_->sync(true);
     buildTreeCommands();
+    buildTransfer();
     relayout();
 }
 
@@ -194,6 +197,18 @@ void MainWindow::buildTreeCommands() {
     // A renamed note has a new path.
     connect(treeCommands_, &TreeCommands::noteRenamed, noteSession_,
             &NoteSession::pathShowRequested);
+}
+
+void MainWindow::buildTransfer() {
+    transfer_ = new FolderTransfer(trees_, noteSession_, treeCommands_, this);
+    transfer_->addNotebookEntries(treeMenus_->notebookMenu(), TreeMenus::kImportExport);
+    transfer_->guardDuringImport(toolBar_->button(MainToolBar::kNew));
+    transfer_->guardDuringImport(toolBar_->button(MainToolBar::kDelete));
+    // An import or export still running stops (and an import commits) before the end.
+    connect(this, &MainWindow::programEnded, transfer_, [this] { transfer_->stopForExit(); });
+    drops_ = new DropTarget(
+        [this](const QStringList& paths) { transfer_->importDropped(paths); }, this);
+    drops_->watch(this);
 }
 
 void MainWindow::restoreSplitter() {

@@ -14,7 +14,9 @@ namespace qm {
 
 class AutostartEntry;
 class Backup;
+class DropTarget;
 class EditorPane;
+class FolderTransfer;
 class MainToolBar;
 class NoteEditor;
 class NoteSession;
@@ -81,6 +83,7 @@ public:
     Backup* backup() const { return backup_; }
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
+    FolderTransfer* transfer() const { return transfer_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -104,6 +107,8 @@ private:
     void buildNoteFeatures();
     // The tree commands with their menus, toolbar buttons and F2.
     void buildTreeCommands();
+    // Folder import and export in the notebook menu, and files dropped on the window.
+    void buildTransfer();
     void restoreSplitter();
     void applyAlwaysOnTop(bool on);
     void showHelp();
@@ -129,6 +134,8 @@ private:
     Backup* backup_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;
+    FolderTransfer* transfer_ = nullptr;
+    DropTarget* drops_ = nullptr;
     bool exiting_ = false;
 };
 

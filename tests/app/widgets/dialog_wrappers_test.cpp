@@ -10,6 +10,7 @@ private slots:
     void init();
     void messagesAreRecordedAndAnswered();
     void fileDialogTakesQueuedNames();
+    void questionWithoutAnswerTakesItsDefaultButton();
 };
 
 void DialogWrappersTest::init() {
@@ -38,6 +39,17 @@ void DialogWrappersTest::fileDialogTakesQueuedNames() {
              QStringLiteral("/tmp/a.wav"));
     QCOMPARE(qm::FileDialog::getExistingDirectory(nullptr, QStringLiteral("选择")), QString());
     QCOMPARE(qm::FileDialog::answeredCount(), 2);
+}
+
+void DialogWrappersTest::questionWithoutAnswerTakesItsDefaultButton() {
+    const QMessageBox::StandardButtons yesNo = QMessageBox::Yes | QMessageBox::No;
+    QCOMPARE(qm::MessageBox::question(nullptr, QStringLiteral("保留路径？"), yesNo, {},
+                                      QMessageBox::No),
+             QMessageBox::No);
+    qm::MessageBox::setNextAnswer(QMessageBox::Yes);
+    QCOMPARE(qm::MessageBox::question(nullptr, QStringLiteral("保留路径？"), yesNo, {},
+                                      QMessageBox::No),
+             QMessageBox::Yes);
 }
 
 QTEST_MAIN(DialogWrappersTest)

@@ -1,0 +1,86 @@
+// The notebook menu's "导入" and "导出" and the import of dropped files: the folder choice,
+// the questions, a run that the window answers during and that the same command stops, and
+// the messages at the end. While an import runs the commands that would change the notebook
+// are disabled and the selection stays on the target note.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <string>
+
+class QAction;
+class QWidget;
+
+namespace qm {
+
+class ImportBatch;
+class Stopwatch;
+class NoteSession;
+class NoteTrees;
+class SectionedMenu;
+class TreeCommands;
+struct ImportTally;
+
+class FolderTransfer : public QObject {
+    Q_OBJECT
+public:
+    enum class RunState { kIdle, kRunning, kStopping };
+
+    // All must outlive the object; message boxes and dialogs open over `dialogParent`.
+    FolderTransfer(NoteTrees* trees, NoteSession* session, TreeCommands* commands,
+                   QWidget* dialogParent);
+    ~FolderTransfer() override;
+
+    // Puts "导入" and "导出" into `section` of the notebook menu, with their run captions, and
+    // disables the menu's other entries while an import runs.
+    void addNotebookEntries(SectionedMenu& menu, int section);
+    // `action` (a toolbar button that changes the notebook) is disabled while an import runs.
+    void guardDuringImport(QAction* action);
+
+    // "导入": starts an import of a chosen folder below the selected note, or asks a running
+    // one to stop.
+    void importCommand();
+    // "导出": exports the selected note's subtree into a chosen folder, or asks a running
+    // export to stop.
+    void exportCommand();
+    // Files and folders dropped on the window, in drop order.
+    void importDropped(const QStringList& paths);
+    // The program ends: a running import or export stops (an import commits what it read)
+    // and shows no closing message.
+    void stopForExit();
+
+    RunState importState() const { return importState_; }
+    RunState exportState() const { return exportState_; }
+    // "导入" / "停止导入" / "正在停止导入", and the same for "导出".
+    QString importCaption() const;
+    QString exportCaption() const;
+
+signals:
+    // A run ended (after its closing message).
+    void importFinished();
+    void exportFinished();
+
+private:
+    // Shared end of both imports: commits, rebuilds the tree, marks and expands the target,
+    // and tells the user how it went.
+    void finishImport(ImportBatch* batch, int item, int depth, const Stopwatch& watch);
+    void setImportState(RunState state);
+    QString importSummary(const ImportTally& tally) const;
+    bool askKeepFilePaths();
+
+    NoteTrees* trees_;
+    NoteSession* session_;
+    TreeCommands* commands_;
+    QWidget* dialogParent_;
+    SectionedMenu* menu_ = nullptr;
+    QList<QAction*> guarded_;
+    RunState importState_ = RunState::kIdle;
+    RunState exportState_ = RunState::kIdle;
+    std::atomic<bool> importStopRequested_{false};
+    std::atomic<bool> exportStopRequested_{false};
+    bool exiting_ = false;
+};
+
+}  // namespace qm

@@ -1,0 +1,64 @@
+#include "store/export_name.h"
+
+#include "common/chars.h"
+#include "common/charset.h"
+
+namespace qm {
+
+namespace {
+
+// The full-width forms in GB18030 of \ / : * ? | < > (U+FF3C, FF0F, FF1A, FF0A, FF1F, FF5C,
+// FF1C, FF1E).
+const std::string& FullWidth(char c) {
+    static const std::string kForms[] = {
+        Utf8ToGb18030("＼"), Utf8ToGb18030("／"), Utf8ToGb18030("："), Utf8ToGb18030("＊"),
+        Utf8ToGb18030("？"), Utf8ToGb18030("｜"), Utf8ToGb18030("＜"), Utf8ToGb18030("＞"),
+    };
+    static const std::string kNone;
+    static constexpr std::string_view kChars = "\\/:*?|<>";
+    const size_t at = kChars.find(c);
+    return at == std::string_view::npos ? kNone : kForms[at];
+}
+
+}  // namespace
+
+std::string ExportFileName(std::string_view title) {
+    std::string out;
+    out.reserve(title.size());
+    for (size_t pos = 0; pos < title.size();) {
+        const size_t length = CharLengthAt(title, pos);
+        if (length == 1) {
+            const char c = title[pos];
+            const std::string& wide = FullWidth(c);
+            if (!wide.empty()) {
+                out += wide;
+            } else if (c != '"' && c != '\r' && c != '\n' && c != '\t') {
+                out.push_back(c);
+            }
+        } else if (!(length == 2 && title[pos] == '\r' && title[pos + 1] == '\n')) {
+            out.append(title.substr(pos, length));
+        }
+        pos += length;
+    }
+    return out;
+}
+
+std::string SafeComponent(std::string_view name, size_t maxBytes) {
+    if (name == ".") return Utf8ToGb18030("．");
+    if (name == "..") return Utf8ToGb18030("．．");
+    if (Gb18030ToUtf8(name).size() <= maxBytes) return std::string(name);
+    // Cut whole characters until the UTF-8 form fits.
+    std::string out;
+    size_t utf8Bytes = 0;
+    for (size_t pos = 0; pos < name.size();) {
+        const size_t length = CharLengthAt(name, pos);
+        const size_t more = Gb18030ToUtf8(name.substr(pos, length)).size();
+        if (utf8Bytes + more > maxBytes) break;
+        utf8Bytes += more;
+        out.append(name.substr(pos, length));
+        pos += length;
+    }
+    return out;
+}
+
+}  // namespace qm

@@ -1,0 +1,100 @@
+// Import of folders and files into a note subtree. The records are built in a batch of their
+// own and reach the tree file as one insertion when the batch is committed, so an import
+// that is interrupted leaves the file as it was, and edits made while it ran (the batch
+// position is found again at commit time) cannot make it land inside a record.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <unordered_set>
+
+#include "store/transfer_control.h"
+
+namespace qm {
+
+class TreeStore;
+
+struct ImportOptions {
+    // The imported file itself becomes the note's external file: not read, copied or changed.
+    bool keepFilePaths = false;
+    TransferControl control;
+    // The clock for the three time fields; the system clock when empty.
+    std::function<std::time_t()> now;
+};
+
+struct ImportTally {
+    int notes = 0;    // records appended
+    int files = 0;    // files read, or kept by their paths
+    int skipped = 0;  // entries given that are neither a regular file nor a folder
+    int refused = 0;  // files kept by path refused: they are the program's own data files
+    bool stopped = false;
+    bool depthCapped = false;  // folders below depth 1000 were left out
+    std::string firstRefused;  // the first refused path (UTF-8)
+};
+
+// Bodies longer than this many bytes go to a file of their own under "外部存储".
+inline constexpr size_t kImportExternalThreshold = 102400;
+
+class ImportBatch {
+public:
+    // `store` is where external bodies are written and where the batch goes in; it must
+    // outlive the batch.
+    ImportBatch(TreeStore& store, ImportOptions options);
+    ImportBatch(const ImportBatch&) = delete;
+    ImportBatch& operator=(const ImportBatch&) = delete;
+
+    // Appends one record below a record of `parentDepth`: image 0 with children, else 1; the
+    // three times now; an empty external path and a body (GB18030) over the threshold get a
+    // new name under "外部存储\"; a given external path where no file exists gets the body
+    // written there. The body stays in the record only when no external file holds it.
+    // Returns the new record's depth (parentDepth + 1).
+    int AppendBatchRecord(int parentDepth, std::string_view title, std::string body,
+                          const std::string& externalPath = {}, bool hasChildren = false);
+
+    // Appends the folder (title: its name; body: its ".dirtxt") and, below it, its "*.txt"
+    // and "*.htm" files and then its subfolders, recursively. Stops at once when asked to
+    // (after the current file or subfolder); folders deeper than 1000 are left out.
+    void ImportFolderTree(int parentDepth, const std::string& folder);
+
+    // One dropped path below a record of `parentDepth`: a folder as ImportFolderTree, a
+    // regular file (whatever its extension) as a leaf; anything else is skipped.
+    void ImportPath(int parentDepth, const std::string& path);
+
+    // Inserts the records as the last children of `index`, in one edit of the file, shifted
+    // to the node's depth at this moment. Returns false, inserting nothing, when the node
+    // does not exist. The batch is empty afterwards.
+    bool Commit(int index, int builtForDepth);
+
+    const std::string& records() const { return records_; }
+    const ImportTally& tally() const { return tally_; }
+    bool stopRequested() const { return options_.control.stopRequested(); }
+
+private:
+    void ImportFile(int parentDepth, const std::string& path);
+    // True when keeping `path` would let note edits overwrite the program's own files.
+    bool IsOwnDataFile(const std::string& path) const;
+    std::string NewExternalName();
+    const std::string& NowText();
+
+    TreeStore& store_;
+    ImportOptions options_;
+    std::string records_;
+    ImportTally tally_;
+    std::string programFolder_;  // canonical, UTF-8; empty when unknown
+    std::unordered_set<std::string> namesGiven_;
+    std::time_t timeOfText_ = -1;
+    std::string timeText_;
+};
+
+// Imports `folder` as the last child of node `index` (ImportFolderTree below the node's
+// depth, then one commit). Returns false, changing nothing, when the node does not exist.
+// A stopped import still commits what it read.
+bool ImportFolder(TreeStore& store, int index, const std::string& folder,
+                  const ImportOptions& options, ImportTally* tally = nullptr);
+
+// Shows node `index` (> 0, roots keep their icon) as a note with children: stores "0" in its
+// image field when it holds anything else. Returns true when it changed.
+bool MarkAsParent(TreeStore& store, int index);
+
+}  // namespace qm
