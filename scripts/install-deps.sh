@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libgl-dev
-    libpcre2-dev zlib1g-dev
+    libpcre2-dev zlib1g-dev libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     librsvg2-bin desktop-file-utils appstream

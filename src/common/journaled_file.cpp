@@ -1,10 +1,11 @@
 #include "common/journaled_file.h"
 
+#include "common/file_calls.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -14,109 +15,14 @@
 namespace qm {
 namespace {
 
+using namespace fileio;
+
 // Journal layout, all integers little-endian:
 //   "QMJ1" | offset u64 | old file size u64 | saved length u64 | saved bytes | crc32 u32
 // The crc covers everything before it. An empty or invalid journal means "nothing to undo".
 constexpr char kMagic[4] = {'Q', 'M', 'J', '1'};
 constexpr size_t kHeaderSize = 4 + 8 + 8 + 8;
 constexpr size_t kSectorSize = 512;
-
-int crash_countdown = 0;
-
-// Every call that changes a file goes through here, so a test can stop the process
-// between any two of them.
-void CrashPoint() {
-    if (crash_countdown > 0 && --crash_countdown == 0) _exit(86);
-}
-
-void PutU64(std::string* out, uint64_t v) {
-    for (int i = 0; i < 8; ++i) out->push_back(static_cast<char>(v >> (8 * i)));
-}
-
-uint32_t GetU32(const char* p) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
-    return v;
-}
-
-uint64_t GetU64(const char* p) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
-    return v;
-}
-
-uint32_t CrcUpdate(uint32_t crc, const char* data, size_t size) {
-    uLong value = crc;
-    while (size > 0) {
-        const uInt piece = size > (1u << 30) ? (1u << 30) : static_cast<uInt>(size);
-        value = crc32(value, reinterpret_cast<const Bytef*>(data), piece);
-        data += piece;
-        size -= piece;
-    }
-    return static_cast<uint32_t>(value);
-}
-
-uint32_t Crc(const char* data, size_t size) {
-    return CrcUpdate(static_cast<uint32_t>(crc32(0L, Z_NULL, 0)), data, size);
-}
-
-bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
-    while (size > 0) {
-        CrashPoint();
-        const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
-bool Truncate(int fd, uint64_t size) {
-    CrashPoint();
-    return ftruncate(fd, static_cast<off_t>(size)) == 0;
-}
-
-bool Sync(int fd) {
-    CrashPoint();
-    return fdatasync(fd) == 0;
-}
-
-bool ReadAll(int fd, std::string* out) {
-    out->clear();
-    struct stat st;
-    if (fstat(fd, &st) != 0) return false;
-    out->resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < out->size()) {
-        const ssize_t n = pread(fd, out->data() + done, out->size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;  // the file shrank meanwhile
-        done += static_cast<size_t>(n);
-    }
-    out->resize(done);
-    return true;
-}
-
-bool ReadFile(const std::string& path, std::string* out) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ReadAll(fd, out);
-    close(fd);
-    return ok;
-}
-
-void SyncFolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    CrashPoint();
-    fsync(fd);
-    close(fd);
-}
 
 // An undo record read back from a journal.
 struct UndoRecord {
@@ -149,7 +55,7 @@ std::string JournalPath(const std::string& path) { return path + ".journal"; }
 
 }  // namespace
 
-void JournaledFile::SetCrashPointForTesting(int n) { crash_countdown = n; }
+void JournaledFile::SetCrashPointForTesting(int n) { fileio::SetCrashPoint(n); }
 
 JournaledFile::~JournaledFile() { Close(); }
 

@@ -1,13 +1,22 @@
 #include "store/tree_store.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <utility>
 
+#include "common/edit_log.h"
+#include "common/file_calls.h"
+#include "common/journaled_file.h"
+#include "store/checkpoint_task.h"
 #include "store/external_file.h"
 #include "store/outline.h"
 #include "store/record_format.h"
-#include "store/record_index.h"
 #include "store/text_decoder.h"
 #include "store/text_match.h"
 #include "store/time_text.h"
@@ -41,43 +50,278 @@ Head ReadHead(std::string_view record) {
     return head;
 }
 
+// The file read into the heap, without zero-filling the buffer first.
+class HeapBuffer : public ImageBuffer {
+public:
+    explicit HeapBuffer(size_t size) : data_(new char[size == 0 ? 1 : size]), size_(size) {}
+    char* data() { return data_.get(); }
+    void set_size(size_t size) { size_ = size; }
+    std::string_view bytes() const override { return {data_.get(), size_}; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t size_;
+};
+
+// The file mapped read-only. The tree file is never changed in place (a checkpoint renames a
+// new file over it), so the mapping keeps the bytes it was made from.
+class MappedBuffer : public ImageBuffer {
+public:
+    MappedBuffer(void* data, size_t size) : data_(data), size_(size) {}
+    ~MappedBuffer() override { munmap(data_, size_); }
+    std::string_view bytes() const override { return {static_cast<const char*>(data_), size_}; }
+
+private:
+    void* data_;
+    size_t size_;
+};
+
+class StringBuffer : public ImageBuffer {
+public:
+    explicit StringBuffer(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::string_view bytes() const override { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+std::shared_ptr<const ImageBuffer> ReadBuffer(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return nullptr;
+    auto buffer = std::make_shared<HeapBuffer>(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    const size_t size = static_cast<size_t>(st.st_size);
+    while (done < size) {
+        const ssize_t n = pread(fd, buffer->data() + done, size - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return nullptr;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    buffer->set_size(done);
+    return buffer;
+}
+
+std::shared_ptr<const ImageBuffer> MapBuffer(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return nullptr;
+    if (st.st_size == 0) return std::make_shared<StringBuffer>(std::string());
+    void* data = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data == MAP_FAILED) return ReadBuffer(fd);
+    return std::make_shared<MappedBuffer>(data, static_cast<size_t>(st.st_size));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// The image's identity as a log header names it.
+uint32_t SampleCrcOf(const RecordImage& image) {
+    const size_t sample = std::min(EditLog::kSampleSize, image.size());
+    return EditLog::SampleCrc(image.Copy(0, sample), image.Copy(image.size() - sample, sample));
+}
+
 }  // namespace
 
-TreeStore::TreeStore(std::string programFolder)
-    : programFolder_(std::move(programFolder)), index_(std::make_unique<RecordIndex>()) {}
+// Gathers the edits of one store operation into one log append (one sync), so that recovery
+// replays all of them or none.
+class TreeStore::EditGroup {
+public:
+    explicit EditGroup(TreeStore* store, bool durable = true) : store_(store) {
+        store_->BeginGroup(durable);
+    }
+    ~EditGroup() { store_->EndGroup(); }
+    EditGroup(const EditGroup&) = delete;
+    EditGroup& operator=(const EditGroup&) = delete;
 
-TreeStore::~TreeStore() = default;
+private:
+    TreeStore* store_;
+};
+
+TreeStore::TreeStore(std::string programFolder)
+    : programFolder_(std::move(programFolder)), checkpoint_(std::make_shared<CheckpointState>()) {}
+
+TreeStore::~TreeStore() { Close(); }
 
 void TreeStore::ResetState() {
-    index_->Reset();
     nodeCount_ = 0;
     outlineBuilt_ = false;
     batchBuffer_.clear();
     batchInsertOffset_.reset();
+    flatValid_ = false;
+    pending_.clear();
+}
+
+bool TreeStore::writable() const { return log_ != nullptr && log_->isOpen(); }
+
+const std::string& TreeStore::image() const {
+    if (!flatValid_) {
+        flat_ = image_.Flatten();
+        flatValid_ = true;
+    }
+    return flat_;
 }
 
 bool TreeStore::Open(const std::string& path) {
-    const JournaledFile::OpenResult result = file_.Open(path);
+    Close();
     ResetState();
-    return result == JournaledFile::OpenResult::kWritable;
+    image_.Clear();
+    path_ = path;
+    auto log = std::make_shared<EditLog>();
+    if (log->Open(path) != EditLog::OpenResult::kWritable) {
+        LoadReadOnly(path);
+        return false;
+    }
+    // An edit that an older version of the store left half done in place is rolled back.
+    if (FileExists(path + ".journal")) {
+        JournaledFile legacy;
+        legacy.Open(path);
+    }
+    // A checkpoint that died before its rename left its file behind.
+    if (FileExists(CheckpointTask::NewFilePath(path)))
+        unlink(CheckpointTask::NewFilePath(path).c_str());
+
+    const bool existed = FileExists(path);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    std::shared_ptr<const ImageBuffer> buffer = fd >= 0 ? ReadBuffer(fd) : nullptr;
+    if (fd >= 0) close(fd);
+    std::string logBytes;
+    if (buffer == nullptr || !log->ReadAll(&logBytes)) {
+        log->Close(false);
+        LoadReadOnly(path);
+        return false;
+    }
+    if (!existed) fileio::SyncFolderOf(path);
+    const EditLog::Recovery recovery = EditLog::Recover(logBytes, buffer->bytes());
+    image_.Assign(buffer);
+    if (recovery.belongs) {
+        for (const EditLog::Edit& edit : recovery.edits) {
+            if (!image_.Replace(edit.offset, edit.removed, edit.inserted)) break;
+        }
+        log->Continue(recovery.validEnd, recovery.lastSeq);
+    } else {
+        log->SetAside(logBytes);
+    }
+    log_ = std::move(log);
+    return writable();
 }
 
 bool TreeStore::Load(const std::string& path) {
-    const bool ok = file_.Load(path);
+    Close();
     ResetState();
-    return ok;
+    image_.Clear();
+    path_ = path;
+    return LoadReadOnly(path);
+}
+
+bool TreeStore::LoadReadOnly(const std::string& path) {
+    // A checkpoint of the writing process may replace the file between reading it and reading
+    // the log; then both are read again.
+    std::shared_ptr<const ImageBuffer> buffer;
+    std::string logBytes;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        struct stat held;
+        fstat(fd, &held);
+        buffer = MapBuffer(fd);
+        close(fd);
+        if (buffer == nullptr) return false;
+        logBytes.clear();
+        fileio::ReadFile(EditLog::LogPath(path), &logBytes);
+        struct stat named;
+        if (stat(path.c_str(), &named) == 0 && named.st_ino == held.st_ino &&
+            named.st_dev == held.st_dev) {
+            break;
+        }
+    }
+    // An edit an older version left half done in place is rolled back in memory.
+    std::string journal;
+    if (fileio::ReadFile(path + ".journal", &journal) && !journal.empty()) {
+        JournaledFile legacy;
+        if (legacy.Load(path)) buffer = std::make_shared<StringBuffer>(legacy.data());
+    }
+    const EditLog::Recovery recovery = EditLog::Recover(logBytes, buffer->bytes());
+    image_.Assign(buffer);
+    if (recovery.belongs) {
+        for (const EditLog::Edit& edit : recovery.edits) {
+            if (!image_.Replace(edit.offset, edit.removed, edit.inserted)) break;
+        }
+    }
+    return true;
+}
+
+void TreeStore::Close() {
+    if (log_ != nullptr) {
+        if (writable()) Checkpoint();
+        log_->Close(true);
+        log_.reset();
+    }
+}
+
+bool TreeStore::HasLoggedEdits() const { return writable() && !log_->empty(); }
+
+uint64_t TreeStore::LogSize() const { return log_ != nullptr ? log_->size() : 0; }
+
+bool TreeStore::NeedsCheckpoint() const { return writable() && log_->size() > checkpointLogLimit_; }
+
+std::shared_ptr<CheckpointTask> TreeStore::StartCheckpoint() {
+    if (!HasLoggedEdits()) return nullptr;
+    return std::make_shared<CheckpointTask>(path_, image_.Snapshot(), log_->lastSeq(), log_,
+                                            checkpoint_);
+}
+
+bool TreeStore::Checkpoint() {
+    if (log_ == nullptr) return false;
+    const std::shared_ptr<CheckpointTask> task = StartCheckpoint();
+    if (task == nullptr) return writable();
+    return task->Run();
+}
+
+void TreeStore::BeginGroup(bool durable) {
+    if (groupDepth_++ > 0) {
+        groupDurable_ = groupDurable_ || durable;
+        return;
+    }
+    groupDurable_ = durable;
+    // A log that is empty (or that a running checkpoint may empty) starts with a header naming
+    // the file the edits apply to: the image as it is before them.
+    groupHasBase_ = writable() && (log_->empty() || checkpoint_->started.load() > 0);
+    if (groupHasBase_) {
+        groupBaseSize_ = image_.size();
+        groupBaseCrc_ = SampleCrcOf(image_);
+    }
+}
+
+void TreeStore::EndGroup() {
+    if (--groupDepth_ > 0) return;
+    if (pending_.empty()) return;
+    if (writable()) {
+        std::vector<EditLog::Edit> edits;
+        edits.reserve(pending_.size());
+        for (const PendingEdit& p : pending_) edits.push_back({p.offset, p.removed, p.inserted});
+        log_->Append(edits, groupDurable_, groupBaseSize_, groupBaseCrc_);
+    }
+    pending_.clear();
 }
 
 std::string TreeStore::NowText() const { return TimeText(now_ ? now_() : std::time(nullptr)); }
 
 bool TreeStore::Edit(size_t offset, size_t length, std::string_view bytes) {
-    if (!file_.Replace(offset, length, bytes)) return false;
-    index_->Update(offset, length, bytes);
+    if (groupDepth_ == 0) {
+        EditGroup group(this);
+        return Edit(offset, length, bytes);
+    }
+    if (!image_.Replace(offset, length, bytes)) return false;
+    flatValid_ = false;
+    if (writable()) pending_.push_back({offset, length, std::string(bytes)});
     return true;
 }
 
 bool TreeStore::EditChanged(size_t offset, size_t length, std::string_view bytes) {
-    const std::string_view old = std::string_view(image()).substr(offset, length);
+    const std::string copy = image_.Copy(offset, length);
+    const std::string_view old = copy;
     size_t prefix = 0;
     const size_t shorter = std::min(old.size(), bytes.size());
     while (prefix < shorter && old[prefix] == bytes[prefix]) ++prefix;
@@ -92,15 +336,10 @@ bool TreeStore::EditChanged(size_t offset, size_t length, std::string_view bytes
 }
 
 bool TreeStore::ValidIndex(int index) const {
-    if (index < 0 || index >= nodeCount_) return false;
-    if (!index_->built()) index_->Build(image());
-    return index < index_->count();
+    return index >= 0 && index < nodeCount_ && index < image_.count();
 }
 
-std::string_view TreeStore::RecordBytes(int index) const {
-    const size_t start = index_->start(index);
-    return std::string_view(image()).substr(start, index_->end(index) - start);
-}
+std::string_view TreeStore::RecordBytes(int index) const { return image_.Record(index); }
 
 // ---------------------------------------------------------------------------------------------
 // Raw bytes and fields
@@ -111,21 +350,24 @@ bool TreeStore::InsertBytes(size_t offset, std::string_view bytes, std::string* 
 
 bool TreeStore::ReplaceBytes(size_t offset, size_t length, std::string_view bytes,
                              std::string* target) {
-    if (target == nullptr) {
-        if (!index_->built()) index_->Build(image());
-        return Edit(offset, length, bytes);
-    }
+    if (target == nullptr) return Edit(offset, length, bytes);
     if (offset > target->size() || length > target->size() - offset) return false;
     target->replace(offset, length, bytes.data(), bytes.size());
     return true;
 }
 
 bool TreeStore::FindRecordEnd(size_t* offset, const std::string* target) const {
-    const std::string& data = target != nullptr ? *target : image();
-    if (*offset >= data.size()) return false;
-    const size_t end = data.find(kRecordTerminator, *offset);
-    if (end == std::string::npos) return false;
-    *offset = end;
+    if (target != nullptr) {
+        if (*offset >= target->size()) return false;
+        const size_t end = target->find(kRecordTerminator, *offset);
+        if (end == std::string::npos) return false;
+        *offset = end;
+        return true;
+    }
+    if (*offset >= image_.size()) return false;
+    const int record = image_.RecordAt(*offset);
+    if (record >= image_.count()) return false;
+    *offset = image_.end(record);
     return true;
 }
 
@@ -141,7 +383,6 @@ bool TreeStore::LocateField(int fieldNumber, size_t* fieldStart, size_t* fieldEn
         // A short record: the missing separators go in before its terminator, so it holds
         // 13 fields again, the missing ones empty.
         const std::string missing = Separators(kFieldCount - 1 - span.separators);
-        if (!index_->built()) index_->Build(image());
         if (!Edit(*recordEnd, 0, missing)) return false;
         *recordEnd += missing.size();
         if (dataEnd != nullptr) *dataEnd += missing.size();
@@ -170,16 +411,26 @@ bool TreeStore::LocateFieldIn(std::string* buffer, int fieldNumber, size_t* fiel
 }
 
 bool TreeStore::LocateRecordField(int index, int fieldNumber, size_t* start, size_t* end) {
-    *start = index_->start(index);
-    size_t recordEnd = index_->end(index);
-    return LocateField(fieldNumber, start, end, &recordEnd);
+    std::string_view record = image_.Record(index);
+    FieldSpan span = FindField(record, 0, record.size(), fieldNumber);
+    if (!span.found) {
+        // A short record: the missing separators go in before its terminator.
+        const std::string missing = Separators(kFieldCount - 1 - span.separators);
+        if (!Edit(image_.start(index) + record.size(), 0, missing)) return false;
+        record = image_.Record(index);
+        span = FindField(record, 0, record.size(), fieldNumber);
+    }
+    const size_t base = image_.start(index);
+    *start = base + span.start;
+    *end = base + span.end;
+    return span.found;
 }
 
 std::string TreeStore::RawField(int index, int fieldNumber) {
     size_t start = 0;
     size_t end = 0;
     if (!LocateRecordField(index, fieldNumber, &start, &end)) return {};
-    return image().substr(start, end - start);
+    return image_.Copy(start, end - start);
 }
 
 bool TreeStore::SetFieldBytes(int index, int fieldNumber, std::string_view value) {
@@ -194,12 +445,12 @@ bool TreeStore::SetFieldBytes(int index, int fieldNumber, std::string_view value
 // Outline and structure
 
 std::string TreeStore::BuildOutline() {
+    const EditGroup group(this, false);  // repairs: the file's own bytes made whole again
     outlineBuilt_ = true;
     nodeCount_ = 0;
-    if (!index_->built()) index_->Build(image());
     std::string rows;
-    rows.reserve(static_cast<size_t>(index_->count()) * 40);
-    for (int i = 0; i < index_->count(); ++i) {
+    rows.reserve(static_cast<size_t>(image_.count()) * 40);
+    for (int i = 0; i < image_.count(); ++i) {
         Head head = ReadHead(RecordBytes(i));
         if (!head.complete) {
             size_t start = 0;
@@ -208,7 +459,7 @@ std::string TreeStore::BuildOutline() {
             head = ReadHead(RecordBytes(i));                  // the image may have moved
         }
         const int32_t depth = ParseIntField(head.fields[kFieldDepth - 1]);
-        index_->set_depth(i, depth);
+        image_.set_depth(i, depth);
         AppendOutlineRow(&rows, head.fields[0], ParseIntField(head.fields[1]),
                          ParseIntField(head.fields[3]), ParseIntField(head.fields[4]), depth);
         ++nodeCount_;
@@ -217,10 +468,9 @@ std::string TreeStore::BuildOutline() {
 }
 
 std::string TreeStore::BuildOutlineQuick() const {
-    if (!index_->built()) index_->Build(image());
     std::string rows;
-    rows.reserve(static_cast<size_t>(index_->count()) * 40);
-    for (int i = 0; i < index_->count(); ++i) {
+    rows.reserve(static_cast<size_t>(image_.count()) * 40);
+    for (int i = 0; i < image_.count(); ++i) {
         const Head head = ReadHead(RecordBytes(i));
         AppendOutlineRow(&rows, head.fields[0], ParseIntField(head.fields[1]),
                          ParseIntField(head.fields[3]), ParseIntField(head.fields[4]),
@@ -235,8 +485,8 @@ int TreeStore::NodeCount() {
 }
 
 int TreeStore::RecordDepth(int index) {
-    int32_t depth = index_->depth(index);
-    if (depth != RecordIndex::kUnknownDepth) return depth;
+    int32_t depth = image_.depth(index);
+    if (depth != RecordImage::kUnknownDepth) return depth;
     const Head head = ReadHead(RecordBytes(index));
     depth = ParseIntField(head.fields[kFieldDepth - 1]);
     if (!head.complete) {
@@ -244,7 +494,7 @@ int TreeStore::RecordDepth(int index) {
         size_t end = 0;
         LocateRecordField(index, kFieldDepth, &start, &end);  // repairs the short record
     }
-    index_->set_depth(index, depth);
+    image_.set_depth(index, depth);
     return depth;
 }
 
@@ -252,10 +502,10 @@ int TreeStore::LocateSubtree(int index, SubtreeSpan* span) {
     if (!ValidIndex(index)) return -1;
     const int depth = RecordDepth(index);
     int last = index;
-    while (last + 1 < index_->count() && RecordDepth(last + 1) > depth) ++last;
+    while (last + 1 < image_.count() && RecordDepth(last + 1) > depth) ++last;
     if (span != nullptr) {
-        span->startOffset = index_->start(index);
-        span->endOffset = index_->end(last);
+        span->startOffset = image_.start(index);
+        span->endOffset = image_.end(last);
         span->lastIndex = last;
         span->depth = depth;
     }
@@ -267,7 +517,7 @@ bool TreeStore::GetSubtreeBytes(int index, std::string* bytes, int* count, int* 
     const int records = LocateSubtree(index, &span);
     if (records < 0) return false;
     if (bytes != nullptr) {
-        bytes->assign(image(), span.startOffset, span.endOffset + 1 - span.startOffset);
+        *bytes = image_.Copy(span.startOffset, span.endOffset + 1 - span.startOffset);
     }
     if (count != nullptr) *count = records;
     if (depth != nullptr) *depth = span.depth;
@@ -275,11 +525,12 @@ bool TreeStore::GetSubtreeBytes(int index, std::string* bytes, int* count, int* 
 }
 
 int TreeStore::DeleteSubtree(int index, std::string* removedBytes, int* depth) {
+    const EditGroup group(this);
     SubtreeSpan span;
     const int records = LocateSubtree(index, &span);
     if (records < 0) return -1;
     const size_t length = span.endOffset + 1 - span.startOffset;
-    if (removedBytes != nullptr) removedBytes->assign(image(), span.startOffset, length);
+    if (removedBytes != nullptr) *removedBytes = image_.Copy(span.startOffset, length);
     if (depth != nullptr) *depth = span.depth;
     Edit(span.startOffset, length, {});
     nodeCount_ -= records;
@@ -306,6 +557,7 @@ void TreeStore::ShiftDepth(std::string* block, int delta) {
 }
 
 bool TreeStore::MoveSubtree(int* from, int* to, bool asSibling, int* count) {
+    const EditGroup group(this);
     if (!ValidIndex(*to) || !ValidIndex(*from) || *from == *to) return false;
     SubtreeSpan source;
     const int records = LocateSubtree(*from, &source);
@@ -313,8 +565,7 @@ bool TreeStore::MoveSubtree(int* from, int* to, bool asSibling, int* count) {
     SubtreeSpan target;
     if (LocateSubtree(*to, &target) < 0) return false;
 
-    std::string block =
-        image().substr(source.startOffset, source.endOffset + 1 - source.startOffset);
+    std::string block = image_.Copy(source.startOffset, source.endOffset + 1 - source.startOffset);
     ShiftDepth(&block, target.depth - source.depth + (asSibling ? 0 : 1));
 
     size_t insertAt = target.startOffset;
@@ -330,26 +581,16 @@ bool TreeStore::MoveSubtree(int* from, int* to, bool asSibling, int* count) {
         newFrom += records;
     }
 
-    // The insertion and the removal touch only the bytes between the two places, so they go
-    // to the file as one edit of that range (its length changes only with the depth text).
-    const size_t sourceEnd = source.endOffset + 1;
-    std::string moved;
-    size_t rangeStart = 0;
-    size_t rangeEnd = 0;
-    if (insertAt >= sourceEnd) {
-        rangeStart = source.startOffset;
-        rangeEnd = insertAt;
-        moved.reserve(rangeEnd - rangeStart + block.size());
-        moved.append(image(), sourceEnd, insertAt - sourceEnd);
-        moved.append(block);
+    // The block goes in at its new place and out of its old one: two edits logged as one, so
+    // neither the log nor the image moves the bytes in between.
+    const size_t length = source.endOffset + 1 - source.startOffset;
+    if (insertAt > source.startOffset) {
+        Edit(insertAt, 0, block);
+        Edit(source.startOffset, length, {});
     } else {
-        rangeStart = insertAt;
-        rangeEnd = sourceEnd;
-        moved.reserve(rangeEnd - rangeStart + block.size());
-        moved.append(block);
-        moved.append(image(), insertAt, source.startOffset - insertAt);
+        Edit(source.startOffset, length, {});
+        Edit(insertAt, 0, block);
     }
-    EditChanged(rangeStart, rangeEnd - rangeStart, moved);
 
     *from = newFrom;
     *to = newTo;
@@ -358,6 +599,7 @@ bool TreeStore::MoveSubtree(int* from, int* to, bool asSibling, int* count) {
 }
 
 bool TreeStore::MoveSubtree(std::string_view block, int count, int depth, int* to, bool asSibling) {
+    const EditGroup group(this);
     if (!ValidIndex(*to)) return false;
     // Only complete records go in; bytes after the block's last terminator would otherwise
     // run into the record behind the insertion point.
@@ -395,7 +637,8 @@ int TreeStore::BeginBatch(int index) {
 }
 
 void TreeStore::CommitBatch() {
-    if (batchInsertOffset_ && !batchBuffer_.empty() && *batchInsertOffset_ < image().size()) {
+    const EditGroup group(this);
+    if (batchInsertOffset_ && !batchBuffer_.empty() && *batchInsertOffset_ < image_.size()) {
         Edit(*batchInsertOffset_ + 1, 0, batchBuffer_);
     }
     batchBuffer_.clear();
@@ -405,7 +648,7 @@ void TreeStore::CommitBatch() {
 // Nodes
 
 int TreeStore::AddNode(std::optional<int> parent, const NodeFields& fields) {
-    if (!index_->built()) index_->Build(image());
+    const EditGroup group(this);
     size_t insertAt = 0;
     int newIndex = 0;
     int depth = 1;
@@ -418,9 +661,9 @@ int TreeStore::AddNode(std::optional<int> parent, const NodeFields& fields) {
     } else {
         // Bytes that hold no complete record are dropped by the first top-level record; a
         // record goes in behind the last terminator, leaving any trailing bytes behind it.
-        if (index_->count() == 0) Edit(0, image().size(), {});
-        newIndex = index_->count();
-        insertAt = newIndex == 0 ? 0 : index_->end(newIndex - 1) + 1;
+        if (image_.count() == 0) Edit(0, image_.size(), {});
+        newIndex = image_.count();
+        insertAt = newIndex == 0 ? 0 : image_.end(newIndex - 1) + 1;
     }
 
     const int32_t image = fields.image.value_or(-1);
@@ -451,6 +694,7 @@ int TreeStore::AddNode(std::optional<int> parent, const NodeFields& fields) {
 }
 
 bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
+    const EditGroup group(this);
     if (!ValidIndex(index)) return false;
     RecordFields record = SplitRecord(RecordBytes(index));
     if (fields.title) record[kFieldTitle - 1] = SanitizeField(*fields.title);
@@ -494,11 +738,12 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
     if (fields.selStart) record[kFieldSelStart - 1] = std::to_string(*fields.selStart);
     if (fields.selLength) record[kFieldSelLength - 1] = std::to_string(*fields.selLength);
 
-    const size_t start = index_->start(index);
-    return EditChanged(start, index_->end(index) + 1 - start, JoinRecord(record));
+    const size_t start = image_.start(index);
+    return EditChanged(start, image_.end(index) + 1 - start, JoinRecord(record));
 }
 
 bool TreeStore::SetField(int index, int fieldNumber, std::string_view value) {
+    const EditGroup group(this);
     if (!ValidIndex(index) || fieldNumber < 1 || fieldNumber > kFieldCount) return false;
     const std::string text = SanitizeField(value);
     if (fieldNumber == kFieldBody) {
@@ -530,6 +775,8 @@ std::string TreeStore::BodyText(std::string_view body, const std::string& extern
 }
 
 std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, bool withBody) {
+    // The accessed time is no user's work: it is logged without a sync of its own.
+    const EditGroup group(this, false);
     if (!ValidIndex(index)) return {};
     RecordFields record = SplitRecord(RecordBytes(index));
     withBody = withBody || fieldNumber == kFieldBody;
@@ -559,6 +806,7 @@ std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, boo
 }
 
 std::string TreeStore::GetField(int index, int fieldNumber) {
+    const EditGroup group(this, false);
     if (!ValidIndex(index) || fieldNumber < 1 || fieldNumber > kFieldCount) return {};
     std::string text = RawField(index, fieldNumber);
     if (fieldNumber == kFieldBody) {
@@ -596,15 +844,14 @@ SearchResult TreeStore::SearchNodes(const SearchQuery& query) {
         result.error = matcher.error();
         return result;
     }
-    if (!index_->built()) index_->Build(image());
     // The callback may change the store: the record count is read afresh for every record.
-    for (int i = std::max(query.afterIndex + 1, 0); i < index_->count(); ++i) {
+    for (int i = std::max(query.afterIndex + 1, 0); i < image_.count(); ++i) {
         if (query.betweenRecords) query.betweenRecords();
         if (query.stop != nullptr && query.stop->load()) {
             result.status = SearchResult::Status::kStopped;
             return result;
         }
-        if (i >= index_->count()) break;
+        if (i >= image_.count()) break;
         const std::string_view record = RecordBytes(i);
         size_t positions[kFieldExternalPath];
         const int found = FindSeparators(record, 0, record.size(), kFieldExternalPath, positions);

@@ -1,6 +1,8 @@
-// TreeStore: one tree database file (".qm") held in memory and edited in place, every change
-// mirrored into the open file through a journal. Byte layout and recovery rules:
-// doc/qm_format.md. Nodes are addressed by their 0-based record position (pre-order).
+// TreeStore: one tree database file (".qm") held in memory as records in pieces; every change
+// is durable when the call returns through the edit log beside the file, and a checkpoint
+// (on any thread) brings the file itself up to date. Byte layout and recovery rules:
+// doc/qm_format.md and doc/journal.md. Nodes are addressed by their 0-based record position
+// (pre-order).
 #pragma once
 
 #include <atomic>
@@ -12,12 +14,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "common/journaled_file.h"
+#include "store/record_image.h"
 
 namespace qm {
 
-class RecordIndex;
+class EditLog;
+class CheckpointTask;
+struct CheckpointState;
 
 // Field numbers of a record (1-based, as in the file).
 enum NodeField : int {
@@ -128,11 +133,30 @@ public:
     // Loads the file for reading only (tools): nothing is ever written to it, edits change
     // the image alone. False when it cannot be read (a missing file is an error here).
     bool Load(const std::string& path);
-    bool writable() const { return file_.writable(); }
+    bool writable() const;
 
-    // The whole file image.
-    const std::string& image() const { return file_.data(); }
-    size_t DataSize() const { return file_.size(); }
+    // The whole image in one string, built on demand (a copy of the notebook: tests and tools;
+    // the store itself reads records in place).
+    const std::string& image() const;
+    size_t DataSize() const { return image_.size(); }
+
+    // Checkpoints. Edits reach the log at once; the ".qm" file is rewritten from a snapshot.
+    // Log size past which a checkpoint is due.
+    static constexpr uint64_t kCheckpointLogLimit = 4u << 20;
+    void SetCheckpointLogLimit(uint64_t bytes) { checkpointLogLimit_ = bytes; }
+    // The log holds edits that the file does not have yet.
+    bool HasLoggedEdits() const;
+    // The log has grown past its limit.
+    bool NeedsCheckpoint() const;
+    uint64_t LogSize() const;
+    // A checkpoint of the image as it is now, to run on any thread (CheckpointTask::Run) while
+    // edits go on here; null when the log holds nothing or the file is not ours.
+    std::shared_ptr<CheckpointTask> StartCheckpoint();
+    // Brings the file up to date now (before a copy of it is made, at a clean close). True
+    // when the file holds the image (or there was nothing to do).
+    bool Checkpoint();
+    // Checkpoints, then closes the file and its log (an empty log is removed). The image stays.
+    void Close();
 
     // Outline rows for the tree view, one per record (doc/qm_format.md). Repairs records too
     // short to hold a depth, and recounts the nodes.
@@ -243,8 +267,13 @@ public:
     std::string ResolvePath(const std::string& path) const;
 
 private:
-    // Every change of the image goes through here: file, image and offset index together.
+    class EditGroup;
+    // Every change of the image goes through here: image and log together.
     bool Edit(size_t offset, size_t length, std::string_view bytes);
+    void BeginGroup(bool durable);
+    void EndGroup();
+    // Loads the file (mapped) and the log without writing either.
+    bool LoadReadOnly(const std::string& path);
     // Index check against the node count and the records present.
     bool ValidIndex(int index) const;
     std::string NowText() const;
@@ -263,8 +292,25 @@ private:
                               size_t* fieldEnd, size_t* recordEnd, size_t* dataEnd);
 
     std::string programFolder_;
-    JournaledFile file_;
-    std::unique_ptr<RecordIndex> index_;
+    std::string path_;
+    RecordImage image_;
+    std::shared_ptr<EditLog> log_;  // null unless the file is ours for writing
+    std::shared_ptr<CheckpointState> checkpoint_;
+    uint64_t checkpointLogLimit_ = kCheckpointLogLimit;
+    mutable std::string flat_;
+    mutable bool flatValid_ = false;
+    // The edits of the group being made, logged together when it ends.
+    struct PendingEdit {
+        uint64_t offset;
+        uint64_t removed;
+        std::string inserted;
+    };
+    std::vector<PendingEdit> pending_;
+    int groupDepth_ = 0;
+    bool groupDurable_ = false;
+    bool groupHasBase_ = false;
+    uint64_t groupBaseSize_ = 0;
+    uint32_t groupBaseCrc_ = 0;
     int nodeCount_ = 0;
     bool outlineBuilt_ = false;
     std::string batchBuffer_;

@@ -19,6 +19,7 @@
 #include "common/qt_text.h"
 #include "editor/note_editor.h"
 #include "store/tree_store.h"
+#include "support/durable_bytes.h"
 #include "support/temp_dir.h"
 
 namespace qm::testing {
@@ -87,7 +88,7 @@ public:
 
     // The fields of every record of the notebook file on disk.
     std::vector<std::vector<std::string>> records() const {
-        const std::string image = ReadFileBytes(file("笔记本.qm"));
+        const std::string image = DurableBytes(file("笔记本.qm"));
         const std::string sep("\x1e\x1e");
         std::vector<std::vector<std::string>> out;
         size_t start = 0;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/charset.h"
+#include "store/tree_store.h"
 #include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
@@ -92,6 +93,33 @@ TEST_F(QmtoolTest, CatShowsTheBodyWithoutWritingTheFile) {
     }
     EXPECT_EQ(ReadFileBytes(file_), bytes);
     EXPECT_FALSE(std::filesystem::exists(file_ + ".journal"));
+    EXPECT_FALSE(std::filesystem::exists(file_ + ".log"));
+}
+
+// While the program holds the file, its latest edits may be only in the log beside it: the
+// tool applies the log in memory and sees them, and writes neither file.
+TEST_F(QmtoolTest, SeesEditsThatAreOnlyInTheLog) {
+    const std::string f = Write(Rec("root", 1) + Rec("old title", 2, "old body"));
+    qm::TreeStore writer;
+    ASSERT_TRUE(writer.Open(file_));
+    writer.BuildOutline();
+    ASSERT_TRUE(writer.SetField(1, qm::kFieldTitle, "new title"));
+    ASSERT_EQ(writer.AddNode(0, qm::NodeFields{}), 2);
+    ASSERT_TRUE(writer.SetField(2, qm::kFieldBody, "logged body"));
+    const std::string file = ReadFileBytes(file_);
+    const std::string log = ReadFileBytes(file_ + ".log");
+    ASSERT_EQ(file.find("new title"), std::string::npos);
+
+    const ToolRun outline = Tool("outline " + f);
+    EXPECT_EQ(outline.status, 0);
+    EXPECT_NE(outline.out.find("1\t2\t1\t0\tnew title\n"), std::string::npos) << outline.out;
+    EXPECT_NE(outline.out.find("2\t2\t-1\t0\t\n"), std::string::npos) << outline.out;
+    const ToolRun cat = Tool("cat " + f + " 2");
+    EXPECT_EQ(cat.out, "logged body");
+    EXPECT_EQ(Tool("search " + f + " logged --bodies").out, "2\n");
+    EXPECT_EQ(Tool("check " + f).status, 0);
+    EXPECT_EQ(ReadFileBytes(file_), file);
+    EXPECT_EQ(ReadFileBytes(file_ + ".log"), log);
 }
 
 TEST_F(QmtoolTest, SearchPrintsEveryMatchingIndex) {

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
+
 #include <string>
 
 #include "common/charset.h"
 #include "store/external_file.h"
 #include "store/outline.h"
-#include "store/record_index.h"
+#include "store/record_image.h"
 #include "store/time_text.h"
 
 namespace qm {
@@ -156,8 +159,17 @@ TEST(RecordFormatTest, StoredPathsResolveAgainstTheProgramFolder) {
     EXPECT_FALSE(IsDrivePath("c:/x"));
 }
 
-// The offset index after an edit must equal a fresh scan of the edited bytes.
-TEST(RecordIndexTest, UpdateAgreesWithAFreshBuild) {
+class TestBuffer : public ImageBuffer {
+public:
+    explicit TestBuffer(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::string_view bytes() const override { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+// The records of an image after an edit must equal those of the edited bytes loaded afresh.
+TEST(RecordImageTest, ReplaceAgreesWithAFreshLoad) {
     const std::string base = std::string("aa\0bbb\0c\0dddd\0tail", 18);
     struct Case {
         size_t offset;
@@ -173,21 +185,65 @@ TEST(RecordIndexTest, UpdateAgreesWithAFreshBuild) {
         {18, 0, std::string("\0", 1)},     // the tail becomes a record
         {9, 9, ""},                        // everything from record 3 on
         {4, 1, "B"},                       // same length
+        {13, 2, std::string("\0X", 2)},    // a terminator moved into the tail
+        {0, 18, ""},                       // everything
+        {15, 0, "in the tail"},            // inside the tail
+        {19, 0, "x"},                      // past the end: refused
     };
     for (const Case& c : cases) {
-        RecordIndex index;
-        index.Build(base);
+        RecordImage image;
+        image.Assign(std::make_shared<TestBuffer>(base));
         std::string edited = base;
-        edited.replace(c.offset, c.removed, c.inserted);
-        index.Update(c.offset, c.removed, c.inserted);
-        RecordIndex fresh;
-        fresh.Build(edited);
-        ASSERT_EQ(index.count(), fresh.count()) << "edit at " << c.offset;
+        const bool inside = c.offset <= base.size();
+        if (inside) edited.replace(c.offset, c.removed, c.inserted);
+        EXPECT_EQ(image.Replace(c.offset, c.removed, c.inserted), inside);
+        RecordImage fresh;
+        fresh.Assign(std::make_shared<TestBuffer>(edited));
+        EXPECT_EQ(image.Flatten(), edited) << "edit at " << c.offset;
+        EXPECT_EQ(image.size(), edited.size());
+        EXPECT_EQ(image.tail(), fresh.tail()) << "edit at " << c.offset;
+        ASSERT_EQ(image.count(), fresh.count()) << "edit at " << c.offset;
         for (int i = 0; i < fresh.count(); ++i) {
-            EXPECT_EQ(index.start(i), fresh.start(i)) << "edit at " << c.offset << " record " << i;
-            EXPECT_EQ(index.end(i), fresh.end(i)) << "edit at " << c.offset << " record " << i;
+            EXPECT_EQ(image.start(i), fresh.start(i)) << "edit at " << c.offset << " record " << i;
+            EXPECT_EQ(image.end(i), fresh.end(i)) << "edit at " << c.offset << " record " << i;
+            EXPECT_EQ(image.Record(i), fresh.Record(i));
         }
     }
+}
+
+// Many records over many chunks: random edits against a plain string, and a snapshot that
+// keeps the bytes it was taken with while edits go on.
+TEST(RecordImageTest, RandomEditsOverChunksAndSnapshots) {
+    std::mt19937 rng(7);
+    std::string plain;
+    for (int i = 0; i < 3000; ++i) plain += "record " + std::to_string(i) + std::string(1, '\0');
+    RecordImage image;
+    image.Assign(std::make_shared<TestBuffer>(plain));
+    const std::string atSnapshot = plain;
+    const ImageSnapshot snapshot = image.Snapshot();
+    for (int step = 0; step < 400; ++step) {
+        const size_t offset = rng() % (plain.size() + 1);
+        const size_t removed = std::min<size_t>(rng() % (step % 10 == 0 ? 5000 : 40),
+                                                plain.size() - offset);
+        std::string inserted;
+        const int n = static_cast<int>(rng() % (step % 7 == 0 ? 2000 : 30));
+        for (int k = 0; k < n; ++k) inserted.push_back(rng() % 9 == 0 ? '\0' : 'a' + rng() % 26);
+        plain.replace(offset, removed, inserted);
+        ASSERT_TRUE(image.Replace(offset, removed, inserted));
+        ASSERT_EQ(image.size(), plain.size()) << step;
+        const int probe = image.count() == 0 ? 0 : static_cast<int>(rng() % image.count());
+        if (image.count() > 0) {
+            const size_t start = image.start(probe);
+            EXPECT_EQ(image.Record(probe), plain.substr(start, plain.find('\0', start) - start));
+            EXPECT_EQ(image.RecordAt(start), probe);
+        }
+        const size_t from = rng() % (plain.size() + 1);
+        EXPECT_EQ(image.Copy(from, 100), plain.substr(from, 100));
+    }
+    EXPECT_EQ(image.Flatten(), plain);
+    std::string fromSnapshot;
+    snapshot.ForEachPiece([&](std::string_view piece) { fromSnapshot.append(piece); });
+    EXPECT_EQ(fromSnapshot, atSnapshot);
 }
 
 }  // namespace

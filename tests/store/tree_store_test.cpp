@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/charset.h"
+#include "common/journaled_file.h"
 #include "store/outline.h"
 #include "store/record_format.h"
 #include "store/time_text.h"
@@ -48,14 +49,19 @@ protected:
         tzset();
     }
 
-    // Every test ends with the file equal to the image, byte for byte.
+    // Every test ends with the file and its log giving the image, byte for byte, and, after
+    // a checkpoint, with the file alone equal to it.
     void TearDown() override {
         if (store_ && store_->writable()) {
+            EXPECT_EQ(FileBytes(), store_->image());
+            EXPECT_TRUE(store_->Checkpoint());
             EXPECT_EQ(ReadFileBytes(path_), store_->image());
+            EXPECT_FALSE(store_->HasLoggedEdits());
         }
     }
 
     void OpenWith(const std::string& bytes, bool buildOutline = true) {
+        store_.reset();  // its clean close would bring the file up to date over our bytes
         WriteFileBytes(path_, bytes);
         Reopen(buildOutline);
     }
@@ -80,7 +86,12 @@ protected:
         return titles;
     }
 
-    std::string FileBytes() const { return ReadFileBytes(path_); }
+    // What is durable: the file with its log applied, as a reader that cannot write sees it.
+    std::string FileBytes() const {
+        TreeStore reader;
+        EXPECT_TRUE(reader.Load(path_));
+        return reader.image();
+    }
 
     // Field k of record `index` as the image holds it, without any side effect.
     std::string StoredField(int index, int k) const {
@@ -889,6 +900,8 @@ TEST_F(TreeStoreTest, AKilledStoreLeavesTheFileAtAnEditBoundary) {
         store.UpdateNode(1, fields);  // longer, near the start
         after();
         store.ReadNode(6, 7);  // the accessed time only
+        after();
+        store.Checkpoint();  // the file rewritten from the image
         after();
         int from = 2;
         int to = 9;

@@ -81,6 +81,7 @@ QString Backup::run() {
     settings::Write(*settings_, settings::kPathHistory, Utf8ToGb18030(JoinHistory(history_)));
 
     fs::create_directories(fs::u8path(folderPath()), error);
+    if (beforeCopy_) beforeCopy_();
     CopyFile(programFolder_ + "/笔记本.qm", path);
     return QString::fromStdString(path);
 }

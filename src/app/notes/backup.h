@@ -34,6 +34,10 @@ public:
     // a later backup.
     QString run();
 
+    // Run just before the notebook file is copied (the stores bring the file up to date from
+    // their edit logs there, so that the copy holds every saved edit).
+    void setBeforeCopy(std::function<void()> hook) { beforeCopy_ = std::move(hook); }
+
     // The menu's group values: saves per backup and copies kept (0 when none is checked).
     void setTrigger(int saves);
     void setKeep(int count);
@@ -50,6 +54,7 @@ private:
     SettingsStore* settings_;
     std::string programFolder_;  // file-system encoding
     std::function<std::time_t()> now_;
+    std::function<void()> beforeCopy_;
     int counter_ = 0;
     int trigger_ = 10;
     int keep_ = 10;

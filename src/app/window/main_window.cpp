@@ -12,6 +12,7 @@
 #include "app/frame/main_tool_bar.h"
 #include "app/frame/splitter_handle.h"
 #include "app/notes/backup.h"
+#include "app/notes/checkpoint_scheduler.h"
 #include "app/notes/editor_pane.h"
 #include "app/notes/note_session.h"
 #include "app/notes/path_bar.h"
@@ -160,6 +161,10 @@ void MainWindow::buildNoteFeatures() {
                                    trees_->notebookView(), settings_, this);
     backup_ = new Backup(settings_, options_.programFolder, this);
     noteSession_->setChangedSaveHandler([this] { backup_->countChangedSave(); });
+    // The tree files follow their edit logs in the background, and at once before a backup.
+    auto* checkpoints =
+        new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
+    backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
             &NoteSession::saveCurrentNote);
     connect(this, &MainWindow::showSelectedNoteRequested, noteSession_,

@@ -14,6 +14,7 @@
 #include "app/tree_commands/title_editor.h"
 #include "app/tree_fixture.h"
 #include "app/trees/note_tree_view.h"
+#include "support/durable_bytes.h"
 #include "app/trees/note_trees.h"
 #include "app/trees/outline_model.h"
 #include "app/widgets/message_box.h"
@@ -139,8 +140,8 @@ void TreeCommandsTest::restart() {
 void TreeCommandsTest::verifyInStep() {
     QCOMPARE(ModelMismatch(*trees().notebookModel(), trees().notebook()), QString());
     QCOMPARE(ModelMismatch(*trees().recycleBinModel(), trees().recycleBin()), QString());
-    QVERIFY(qm::testing::ReadFileBytes(file("笔记本.qm")) == trees().notebook().image());
-    QVERIFY(qm::testing::ReadFileBytes(file("回收站.qm")) == trees().recycleBin().image());
+    QVERIFY(qm::testing::DurableBytes(file("笔记本.qm")) == trees().notebook().image());
+    QVERIFY(qm::testing::DurableBytes(file("回收站.qm")) == trees().recycleBin().image());
 }
 
 void TreeCommandsTest::newNoteIsAddedAndOpenedForRenaming_data() {

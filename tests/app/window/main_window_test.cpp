@@ -24,6 +24,7 @@
 #include "common/qt_text.h"
 #include "settings/settings_store.h"
 #include "store/tree_store.h"
+#include "support/durable_bytes.h"
 #include "support/temp_dir.h"
 
 using qm::MainWindow;
@@ -200,10 +201,10 @@ void MainWindowTest::firstStartCreatesOneRootInEachStore() {
     MainWindow& window = start();
     QVERIFY(window.isVisible());
     QString why;
-    QVERIFY2(IsFirstStartRoot(qm::testing::ReadFileBytes(file("笔记本.qm")),
+    QVERIFY2(IsFirstStartRoot(qm::testing::DurableBytes(file("笔记本.qm")),
                               QStringLiteral("笔记本"), &why),
              qPrintable(why));
-    QVERIFY2(IsFirstStartRoot(qm::testing::ReadFileBytes(file("回收站.qm")),
+    QVERIFY2(IsFirstStartRoot(qm::testing::DurableBytes(file("回收站.qm")),
                               QStringLiteral("回收站"), &why),
              qPrintable(why));
 
@@ -280,7 +281,7 @@ void MainWindowTest::reselectsTheStoredItem() {
     // Selecting and expanding by the program writes nothing into the notebook file but the
     // access time of the note it loads.
     const auto old = Records(before);
-    const auto now = Records(qm::testing::ReadFileBytes(file("笔记本.qm")));
+    const auto now = Records(qm::testing::DurableBytes(file("笔记本.qm")));
     QCOMPARE(now.size(), old.size());
     for (size_t i = 0; i < now.size(); ++i) {
         for (size_t field = 0; field < now[i].size(); ++field) {

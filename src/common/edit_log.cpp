@@ -1,0 +1,286 @@
+#include "common/edit_log.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/file_calls.h"
+
+namespace qm {
+namespace {
+
+using namespace fileio;
+
+// Header: "QMW1" | base size u64 | base sample crc u32 | crc32 of the 16 bytes before it.
+// Record: body length u32 | body | crc32 of the length and the body.
+// Body: kind u8 | seq u64 | then for an edit: offset u64 | removed u64 | inserted bytes;
+// for a checkpoint marker: file size u64 | file crc u32.
+constexpr char kMagic[4] = {'Q', 'M', 'W', '1'};
+constexpr size_t kHeaderSize = 4 + 8 + 4 + 4;
+constexpr uint8_t kEditMore = 1;  // an edit; the group goes on
+constexpr uint8_t kEditLast = 2;  // the last edit of a group
+constexpr uint8_t kMarker = 3;    // a checkpoint marker
+constexpr size_t kEditBodyHead = 1 + 8 + 8 + 8;
+constexpr size_t kMarkerBody = 1 + 8 + 8 + 4;
+
+void PutRecord(std::string* out, const std::string& body) {
+    const size_t start = out->size();
+    PutU32(out, static_cast<uint32_t>(body.size()));
+    out->append(body);
+    PutU32(out, Crc(out->data() + start, out->size() - start));
+}
+
+std::string Header(uint64_t baseSize, uint32_t sampleCrc) {
+    std::string header(kMagic, 4);
+    PutU64(&header, baseSize);
+    PutU32(&header, sampleCrc);
+    PutU32(&header, Crc(header.data(), header.size()));
+    return header;
+}
+
+struct Marker {
+    uint64_t seq = 0;
+    uint64_t fileSize = 0;
+    uint32_t fileCrc = 0;
+    size_t firstEditAfter = 0;  // index into the committed edits
+};
+
+}  // namespace
+
+uint32_t EditLog::SampleCrc(std::string_view head, std::string_view tail) {
+    return CrcUpdate(Crc(head.data(), head.size()), tail.data(), tail.size());
+}
+
+EditLog::Recovery EditLog::Recover(std::string_view log, std::string_view file) {
+    Recovery result;
+    // A torn header came with a torn first group: nothing was durable.
+    if (log.size() < kHeaderSize || std::memcmp(log.data(), kMagic, 4) != 0 ||
+        GetU32(log.data() + 16) != Crc(log.data(), 16)) {
+        return result;
+    }
+    const uint64_t baseSize = GetU64(log.data() + 4);
+    const uint32_t baseSample = GetU32(log.data() + 12);
+
+    std::vector<Edit> committed;
+    std::vector<uint64_t> seqs;
+    std::vector<Edit> group;
+    std::vector<uint64_t> groupSeqs;
+    std::vector<Marker> markers;
+    size_t at = kHeaderSize;
+    result.validEnd = kHeaderSize;
+    while (log.size() - at >= 8) {
+        const uint32_t length = GetU32(log.data() + at);
+        if (length < 1 + 8 || length > log.size() - at - 8) break;
+        const char* body = log.data() + at + 4;
+        if (GetU32(body + length) != Crc(log.data() + at, 4 + size_t{length})) break;
+        const uint8_t kind = static_cast<uint8_t>(body[0]);
+        const uint64_t seq = GetU64(body + 1);
+        if ((kind == kEditMore || kind == kEditLast) && length >= kEditBodyHead) {
+            Edit edit;
+            edit.offset = GetU64(body + 9);
+            edit.removed = GetU64(body + 17);
+            edit.inserted = std::string_view(body + kEditBodyHead, length - kEditBodyHead);
+            group.push_back(edit);
+            groupSeqs.push_back(seq);
+            if (kind == kEditLast) {
+                committed.insert(committed.end(), group.begin(), group.end());
+                seqs.insert(seqs.end(), groupSeqs.begin(), groupSeqs.end());
+                group.clear();
+                groupSeqs.clear();
+                result.lastSeq = std::max(result.lastSeq, seq);
+                result.validEnd = at + 8 + length;
+            }
+        } else if (kind == kMarker && length == kMarkerBody && group.empty()) {
+            Marker marker;
+            marker.seq = seq;
+            marker.fileSize = GetU64(body + 9);
+            marker.fileCrc = GetU32(body + 17);
+            marker.firstEditAfter = committed.size();
+            markers.push_back(marker);
+            result.lastSeq = std::max(result.lastSeq, seq);
+            result.validEnd = at + 8 + length;
+        } else {
+            break;
+        }
+        at += 8 + length;
+    }
+
+    // The newest checkpoint the file matches says which edits it already holds.
+    bool haveCrc = false;
+    uint32_t fileCrc = 0;
+    for (auto m = markers.rbegin(); m != markers.rend(); ++m) {
+        if (m->fileSize != file.size()) continue;
+        if (!haveCrc) {
+            fileCrc = Crc(file.data(), file.size());
+            haveCrc = true;
+        }
+        if (m->fileCrc != fileCrc) continue;
+        for (size_t i = 0; i < committed.size(); ++i) {
+            if (seqs[i] > m->seq) result.edits.push_back(committed[i]);
+        }
+        return result;
+    }
+    const size_t sample = std::min(kSampleSize, file.size());
+    if (baseSize != file.size() ||
+        baseSample != SampleCrc(file.substr(0, sample), file.substr(file.size() - sample))) {
+        result.belongs = false;
+        return result;
+    }
+    result.edits = std::move(committed);
+    return result;
+}
+
+EditLog::~EditLog() { Close(false); }
+
+EditLog::OpenResult EditLog::Open(const std::string& path) {
+    Close(false);
+    std::lock_guard<std::mutex> lock(mutex_);
+    path_ = LogPath(path);
+    // The lock belongs to the inode; one that a clean close removed meanwhile is no lock, so
+    // the name is opened again until the locked inode is the one the name holds.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return OpenResult::kFailed;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            close(fd);
+            return OpenResult::kLocked;
+        }
+        struct stat held;
+        struct stat named;
+        if (fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+            fd_ = fd;
+            size_ = static_cast<uint64_t>(held.st_size);
+            seq_ = 0;
+            SyncFolderOf(path_);  // the log may have just been created
+            return OpenResult::kWritable;
+        }
+        close(fd);
+    }
+    return OpenResult::kFailed;
+}
+
+bool EditLog::isOpen() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fd_ >= 0;
+}
+
+bool EditLog::ReadAll(std::string* bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fd_ >= 0 && fileio::ReadAll(fd_, bytes);
+}
+
+bool EditLog::Continue(size_t validEnd, uint64_t lastSeq) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return false;
+    seq_ = lastSeq;
+    if (validEnd == size_) return true;
+    if (!Truncate(fd_, validEnd) || !Sync(fd_)) {
+        AbandonLocked();
+        return false;
+    }
+    size_ = validEnd;
+    return true;
+}
+
+bool EditLog::SetAside(const std::string& bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return false;
+    const std::string aside = path_ + ".unmatched";
+    const int fd = open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool saved = fd >= 0 && WriteAll(fd, bytes.data(), bytes.size(), 0) && Sync(fd);
+    if (fd >= 0) close(fd);
+    if (!saved || !SyncFolderOf(aside) || !Truncate(fd_, 0) || !Sync(fd_)) {
+        AbandonLocked();
+        return false;
+    }
+    size_ = 0;
+    return true;
+}
+
+bool EditLog::Append(const std::vector<Edit>& group, bool durable, uint64_t baseSize,
+                     uint32_t baseSampleCrc) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return false;
+    if (group.empty()) return true;
+    std::string bytes;
+    if (size_ == 0) bytes = Header(baseSize, baseSampleCrc);
+    std::string body;
+    for (size_t i = 0; i < group.size(); ++i) {
+        body.clear();
+        body.push_back(static_cast<char>(i + 1 == group.size() ? kEditLast : kEditMore));
+        PutU64(&body, ++seq_);
+        PutU64(&body, group[i].offset);
+        PutU64(&body, group[i].removed);
+        body.append(group[i].inserted);
+        PutRecord(&bytes, body);
+    }
+    return AppendLocked(bytes, durable);
+}
+
+bool EditLog::AppendLocked(const std::string& bytes, bool durable) {
+    if (!WriteAll(fd_, bytes.data(), bytes.size(), size_) || (durable && !Sync(fd_))) {
+        AbandonLocked();
+        return false;
+    }
+    size_ += bytes.size();
+    return true;
+}
+
+uint64_t EditLog::lastSeq() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seq_;
+}
+
+uint64_t EditLog::size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return size_;
+}
+
+bool EditLog::empty() const { return size() == 0; }
+
+bool EditLog::AppendMarker(uint64_t seq, uint64_t fileSize, uint32_t fileCrc) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || size_ == 0) return false;
+    std::string body;
+    body.push_back(static_cast<char>(kMarker));
+    PutU64(&body, seq);
+    PutU64(&body, fileSize);
+    PutU32(&body, fileCrc);
+    std::string bytes;
+    PutRecord(&bytes, body);
+    return AppendLocked(bytes, true);
+}
+
+bool EditLog::ResetIfNothingAfter(uint64_t seq) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return false;
+    if (seq_ != seq || size_ == 0) return true;
+    if (!Truncate(fd_, 0) || !Sync(fd_)) {
+        AbandonLocked();
+        return false;
+    }
+    size_ = 0;
+    return true;
+}
+
+void EditLog::Close(bool remove) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return;
+    // Removed while still locked, so no other process takes a lock on a name going away.
+    if (remove && size_ == 0 && Unlink(path_)) SyncFolderOf(path_);
+    close(fd_);
+    fd_ = -1;
+}
+
+void EditLog::AbandonLocked() {
+    // What reached the log stays there for the next Open; from here on memory goes on alone.
+    close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace qm

@@ -1,0 +1,104 @@
+// The write-ahead edit log beside a file ("<file>.log"): every edit of the file's image is
+// appended as a small checksummed record and synced once, so an edit is durable in a time that
+// does not depend on the file's size; a checkpoint later writes the whole image to the file.
+// Byte layout, protocol and recovery rules: doc/journal.md.
+//
+// The log's lock (an exclusive flock on the log file) is the file's lock: the file itself is
+// replaced by a rename at every checkpoint, the log never is. One thread appends edits; a
+// checkpoint may append its marker from another thread: every call takes the log's mutex.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+class EditLog {
+public:
+    enum class OpenResult {
+        kWritable,  // the log is ours, locked: edits go to it
+        kLocked,    // another process holds it
+        kFailed,    // it cannot be created or opened (folder read-only...)
+    };
+
+    // One edit: `removed` bytes at `offset` replaced by `inserted`.
+    struct Edit {
+        uint64_t offset = 0;
+        uint64_t removed = 0;
+        std::string_view inserted;
+    };
+
+    // What a log holds for a file.
+    struct Recovery {
+        std::vector<Edit> edits;  // to apply to the file, in order (views into the log bytes)
+        bool belongs = true;      // false: the log was written for another file; ignore it
+        size_t validEnd = 0;      // where the last complete record ends; the rest is torn
+        uint64_t lastSeq = 0;     // the highest sequence number seen
+    };
+
+    // The identity of a file that a log's header names: its size and the checksum of its first
+    // and last kSampleSize bytes (`head` and `tail`, which overlap in a small file).
+    static constexpr size_t kSampleSize = 64 * 1024;
+    static uint32_t SampleCrc(std::string_view head, std::string_view tail);
+
+    // Reads a log against the file's bytes. The file holds the edits up to the last checkpoint
+    // marker whose size and checksum it matches; with none, the state named by the header.
+    static Recovery Recover(std::string_view log, std::string_view file);
+
+    static std::string LogPath(const std::string& path) { return path + ".log"; }
+
+    EditLog() = default;
+    EditLog(const EditLog&) = delete;
+    EditLog& operator=(const EditLog&) = delete;
+    ~EditLog();
+
+    // Opens (creating) the log of the file at `path` and locks it. Reads nothing.
+    OpenResult Open(const std::string& path);
+    bool isOpen() const;
+    // The whole log as it stands.
+    bool ReadAll(std::string* bytes);
+    // Continues a recovered log: drops a torn tail behind `validEnd` and numbers the next
+    // edits after `lastSeq`. False when the log cannot be written.
+    bool Continue(size_t validEnd, uint64_t lastSeq);
+    // Keeps a log that belongs to no file as "<file>.log.unmatched" and empties it.
+    bool SetAside(const std::string& bytes);
+
+    // Appends a group of edits that replay as one: all of them or none. A log that is empty
+    // gets its header first, naming the file (size, sample checksum) the edits apply to. With
+    // `durable` the log is synced; otherwise the records wait for the next sync. False when a
+    // file call fails: the log is closed then, and the edits live in memory alone.
+    bool Append(const std::vector<Edit>& group, bool durable, uint64_t baseSize,
+                uint32_t baseSampleCrc);
+
+    // The number of the last edit appended; a checkpoint snapshot holds every edit up to it.
+    uint64_t lastSeq() const;
+    // Bytes in the log.
+    uint64_t size() const;
+    // Whether the log holds edits the file may not have.
+    bool empty() const;
+
+    // Checkpoint: records (synced) that the file about to replace the old one holds every edit
+    // up to `seq` and has this size and checksum.
+    bool AppendMarker(uint64_t seq, uint64_t fileSize, uint32_t fileCrc);
+    // After the new file is in place: empties the log when no edit came after `seq`.
+    bool ResetIfNothingAfter(uint64_t seq);
+
+    // Closes the log; with `remove` an empty log is deleted first (a clean close).
+    void Close(bool remove);
+
+private:
+    bool AppendLocked(const std::string& bytes, bool durable);
+    void AbandonLocked();
+
+    mutable std::mutex mutex_;
+    std::string path_;  // of the log
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    uint64_t seq_ = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,129 @@
+#include "common/file_calls.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace qm::fileio {
+namespace {
+
+int crash_countdown = 0;
+
+}  // namespace
+
+void SetCrashPoint(int n) { crash_countdown = n; }
+
+void CrashPoint() {
+    if (crash_countdown > 0 && --crash_countdown == 0) _exit(86);
+}
+
+bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
+    while (size > 0) {
+        CrashPoint();
+        const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool Truncate(int fd, uint64_t size) {
+    CrashPoint();
+    return ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+bool Sync(int fd) {
+    CrashPoint();
+    return fdatasync(fd) == 0;
+}
+
+bool Rename(const std::string& from, const std::string& to) {
+    CrashPoint();
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool Unlink(const std::string& path) {
+    CrashPoint();
+    return unlink(path.c_str()) == 0;
+}
+
+bool SyncFolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    CrashPoint();
+    const bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+
+bool ReadAll(int fd, std::string* out) {
+    out->clear();
+    struct stat st;
+    if (fstat(fd, &st) != 0) return false;
+    out->resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < out->size()) {
+        const ssize_t n =
+            pread(fd, out->data() + done, out->size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;  // the file shrank meanwhile
+        done += static_cast<size_t>(n);
+    }
+    out->resize(done);
+    return true;
+}
+
+bool ReadFile(const std::string& path, std::string* out) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ReadAll(fd, out);
+    close(fd);
+    return ok;
+}
+
+void PutU32(std::string* out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>(v >> (8 * i)));
+}
+
+void PutU64(std::string* out, uint64_t v) {
+    for (int i = 0; i < 8; ++i) out->push_back(static_cast<char>(v >> (8 * i)));
+}
+
+uint32_t GetU32(const char* p) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+    return v;
+}
+
+uint64_t GetU64(const char* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+    return v;
+}
+
+uint32_t CrcUpdate(uint32_t crc, const char* data, size_t size) {
+    uLong value = crc;
+    while (size > 0) {
+        const uInt piece = size > (1u << 30) ? (1u << 30) : static_cast<uInt>(size);
+        value = crc32(value, reinterpret_cast<const Bytef*>(data), piece);
+        data += piece;
+        size -= piece;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+uint32_t Crc(const char* data, size_t size) {
+    return CrcUpdate(static_cast<uint32_t>(crc32(0L, Z_NULL, 0)), data, size);
+}
+
+}  // namespace qm::fileio

@@ -1,0 +1,49 @@
+// A checkpoint of a tree file: writes a snapshot of the store's image beside the file, records
+// in the log that the new file holds every edit up to the snapshot, renames it over the file
+// and empties the log when nothing came after. Runs on any thread while the store goes on
+// editing; checkpoints of one store run one at a time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "store/record_image.h"
+
+namespace qm {
+
+class EditLog;
+
+// Shared by a store and its checkpoints.
+struct CheckpointState {
+    std::mutex running;           // one checkpoint at a time
+    std::atomic<int> started{0};  // begun and not yet finished
+};
+
+class CheckpointTask {
+public:
+    CheckpointTask(std::string path, ImageSnapshot snapshot, uint64_t seq,
+                   std::shared_ptr<EditLog> log, std::shared_ptr<CheckpointState> state);
+    ~CheckpointTask();
+    CheckpointTask(const CheckpointTask&) = delete;
+    CheckpointTask& operator=(const CheckpointTask&) = delete;
+
+    // Writes the file; true when it now holds the snapshot. On failure the log still holds
+    // every edit and the old file stays. Runs once.
+    bool Run();
+
+    // The path of the file being written before it replaces the tree file.
+    static std::string NewFilePath(const std::string& path) { return path + ".new"; }
+
+private:
+    std::string path_;
+    ImageSnapshot snapshot_;
+    uint64_t seq_;
+    std::shared_ptr<EditLog> log_;
+    std::shared_ptr<CheckpointState> state_;
+    bool done_ = false;
+};
+
+}  // namespace qm

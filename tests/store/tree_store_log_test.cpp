@@ -1,0 +1,389 @@
+// The store's durability through its edit log: replay after reopening, damaged logs, readers
+// that cannot write, checkpoints on another thread, and a process killed at every file call of
+// the log and of the checkpoint.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/edit_log.h"
+#include "common/file_calls.h"
+#include "store/checkpoint_task.h"
+#include "store/record_format.h"
+#include "store/tree_store.h"
+#include "support/record_bytes.h"
+#include "support/temp_dir.h"
+
+namespace qm {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::Rec;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+std::string Sample(int notes) {
+    std::string bytes = Rec("root", 1);
+    for (int i = 1; i < notes; ++i) {
+        bytes +=
+            Rec("n" + std::to_string(i), 2 + (i % 3 == 2), std::string(40 + i % 7, 'a' + i % 26));
+    }
+    return bytes;
+}
+
+class TreeStoreLogTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TreeStore> OpenStore() {
+        auto store = std::make_unique<TreeStore>(dir_.path());
+        store->SetClock([this] { return ++now_; });
+        EXPECT_TRUE(store->Open(path_));
+        store->BuildOutline();
+        return store;
+    }
+    // What a reader that cannot write sees: the file with its log applied.
+    std::string Loaded() {
+        TreeStore reader;
+        EXPECT_TRUE(reader.Load(path_));
+        return reader.image();
+    }
+    // Copies the file and its log elsewhere and opens the copy as a writer would after a
+    // crash (the original store stays open, its log not emptied).
+    std::string RecoveredCopy() {
+        const std::string copy = dir_.File("copy.qm");
+        std::filesystem::copy_file(path_, copy, std::filesystem::copy_options::overwrite_existing);
+        std::error_code ignored;
+        std::filesystem::remove(EditLog::LogPath(copy), ignored);
+        if (std::filesystem::exists(EditLog::LogPath(path_))) {
+            std::filesystem::copy_file(EditLog::LogPath(path_), EditLog::LogPath(copy));
+        }
+        TreeStore recovered;
+        EXPECT_TRUE(recovered.Open(copy));
+        std::string image = recovered.image();
+        return image;
+    }
+
+    TempDir dir_;
+    std::string path_ = dir_.File("n.qm");
+    std::time_t now_ = 1714554187;
+};
+
+// Random edits of every kind, with checkpoints between some of them: after every step the
+// image reopened from the file and its log, the image a reader loads, and (after a
+// checkpoint) the file itself are the image in memory byte for byte. Raw byte edits are also
+// mirrored into a plain string.
+TEST_F(TreeStoreLogTest, RandomEditsReplayToTheSameBytes) {
+    WriteFileBytes(path_, Sample(60));
+    auto store = OpenStore();
+    std::string plain = store->image();
+    std::mt19937 rng(14);
+    for (int step = 0; step < 160; ++step) {
+        SCOPED_TRACE(step);
+        const int count = store->NodeCount();
+        const int a = static_cast<int>(rng() % count);
+        const int b = static_cast<int>(rng() % count);
+        bool raw = false;
+        switch (rng() % 8) {
+            case 0: {
+                NodeFields f;
+                f.body = std::string(rng() % 300, static_cast<char>('A' + step % 26));
+                store->UpdateNode(a, f);
+                break;
+            }
+            case 1:
+                store->AddNode(a, NodeFields{});
+                break;
+            case 2:
+                if (a > 0) store->DeleteSubtree(a);
+                break;
+            case 3: {
+                int from = std::max(a, 1);
+                int to = std::max(b, 1);
+                store->MoveSubtree(&from, &to, rng() % 2 == 0);
+                break;
+            }
+            case 4:
+                store->SetField(a, kFieldTitle, "t" + std::to_string(step));
+                break;
+            case 5:
+                store->ReadNode(a, kFieldBody);
+                break;
+            case 6: {
+                const size_t at = store->image().rfind('\0', rng() % store->image().size());
+                const size_t offset = at == std::string::npos ? 0 : at + 1;
+                const std::string record = Rec("raw" + std::to_string(step), 2);
+                ASSERT_TRUE(store->InsertBytes(offset, record));
+                plain.insert(offset, record);
+                raw = true;
+                break;
+            }
+            default:
+                EXPECT_TRUE(store->Checkpoint());
+                break;
+        }
+        store->BuildOutline();
+        if (raw) {
+            EXPECT_EQ(store->image(), plain);
+        }
+        plain = store->image();
+        if (step % 9 == 0) {
+            EXPECT_EQ(Loaded(), plain);
+            EXPECT_EQ(RecoveredCopy(), plain);
+        }
+    }
+    EXPECT_EQ(Loaded(), plain);
+    ASSERT_TRUE(store->Checkpoint());
+    EXPECT_EQ(ReadFileBytes(path_), plain);
+    EXPECT_FALSE(store->HasLoggedEdits());
+    store.reset();
+    EXPECT_FALSE(std::filesystem::exists(EditLog::LogPath(path_)));
+    auto reopened = OpenStore();
+    EXPECT_EQ(reopened->image(), plain);
+}
+
+// A log damaged at its end loses at most the edit it was writing; the writer cuts the damage
+// off, so edits made after recovery survive the next open too.
+TEST_F(TreeStoreLogTest, DamagedLogTailsLoseOnlyTheTornEdit) {
+    struct Case {
+        const char* name;
+        std::function<void(std::string*)> damage;
+        bool lastSurvives;
+    } cases[] = {
+        {"torn record", [](std::string* b) { b->resize(b->size() - 5); }, false},
+        {"bad checksum", [](std::string* b) { (*b)[b->size() - 9] ^= 0x11; }, false},
+        {"garbage tail", [](std::string* b) { b->append(std::string(300, '\x5A')); }, true},
+        {"zero tail", [](std::string* b) { b->append(std::string(8192, '\0')); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(path_, Sample(10));
+        std::error_code ignored;
+        std::filesystem::remove(EditLog::LogPath(path_), ignored);
+        std::string beforeLast;
+        std::string afterLast;
+        std::string log;
+        {
+            auto store = OpenStore();
+            store->SetField(3, kFieldTitle, "first edit");
+            beforeLast = store->image();
+            store->SetField(5, kFieldTitle, "last edit");
+            afterLast = store->image();
+            log = ReadFileBytes(EditLog::LogPath(path_));
+            // Dies here: the log stays (a clean close would checkpoint it away).
+            const std::string file = ReadFileBytes(path_);
+            store.reset();
+            WriteFileBytes(path_, file);
+        }
+        c.damage(&log);
+        WriteFileBytes(EditLog::LogPath(path_), log);
+        EXPECT_EQ(Loaded(), c.lastSurvives ? afterLast : beforeLast);
+        auto store = OpenStore();
+        EXPECT_EQ(store->image(), c.lastSurvives ? afterLast : beforeLast);
+        store->SetField(1, kFieldTitle, "after recovery");
+        const std::string expected = store->image();
+        const std::string file = ReadFileBytes(path_);
+        const std::string logNow = ReadFileBytes(EditLog::LogPath(path_));
+        store.reset();
+        WriteFileBytes(path_, file);
+        WriteFileBytes(EditLog::LogPath(path_), logNow);
+        EXPECT_EQ(Loaded(), expected);
+        std::filesystem::remove(EditLog::LogPath(path_), ignored);
+    }
+}
+
+// A log that names another file (the file was replaced behind the program's back) is kept
+// aside, never applied.
+TEST_F(TreeStoreLogTest, LogOfAnotherFileIsSetAside) {
+    WriteFileBytes(path_, Sample(5));
+    std::string log;
+    {
+        auto store = OpenStore();
+        store->SetField(2, kFieldTitle, "edit");
+        log = ReadFileBytes(EditLog::LogPath(path_));
+    }
+    const std::string other = Sample(7);
+    WriteFileBytes(path_, other);
+    WriteFileBytes(EditLog::LogPath(path_), log);
+    EXPECT_EQ(Loaded(), other);
+    auto store = OpenStore();
+    EXPECT_EQ(store->image(), other);
+    EXPECT_EQ(ReadFileBytes(EditLog::LogPath(path_) + ".unmatched"), log);
+}
+
+// Readers that cannot write (a second copy of the program, tools) see the edits the writer
+// has only in its log.
+TEST_F(TreeStoreLogTest, ReadersSeeEditsThatAreOnlyInTheLog) {
+    WriteFileBytes(path_, Sample(8));
+    auto writer = OpenStore();
+    writer->SetField(4, kFieldTitle, "only in the log");
+    writer->AddNode(2, NodeFields{});
+    ASSERT_TRUE(writer->HasLoggedEdits());
+    EXPECT_NE(ReadFileBytes(path_), writer->image());
+
+    TreeStore second(dir_.path());
+    EXPECT_FALSE(second.Open(path_));
+    EXPECT_EQ(second.image(), writer->image());
+    TreeStore tool;
+    ASSERT_TRUE(tool.Load(path_));
+    EXPECT_EQ(tool.image(), writer->image());
+    tool.BuildOutline();
+    EXPECT_EQ(tool.ReadNode(5, kFieldTitle), "only in the log");  // behind the new child of 2
+
+    // Neither wrote anything: the writer's log goes on.
+    second.SetField(1, kFieldTitle, "memory only");
+    writer->SetField(6, kFieldTitle, "later");
+    EXPECT_EQ(Loaded(), writer->image());
+}
+
+// A checkpoint on another thread while the store goes on editing: the file gets the snapshot,
+// the later edits stay in the log, and nothing is lost either way.
+TEST_F(TreeStoreLogTest, CheckpointOnAnotherThreadWhileEditing) {
+    WriteFileBytes(path_, Sample(400));
+    auto store = OpenStore();
+    for (int i = 1; i < 50; ++i) store->SetField(i, kFieldTitle, "before " + std::to_string(i));
+    const std::string snapshot = store->image();
+    std::shared_ptr<CheckpointTask> task = store->StartCheckpoint();
+    ASSERT_NE(task, nullptr);
+    bool ok = false;
+    std::thread worker([&] { ok = task->Run(); });
+    for (int i = 1; i < 200; ++i) {
+        NodeFields f;
+        f.body = "during " + std::to_string(i);
+        store->UpdateNode(i, f);
+        if (i % 20 == 0) store->AddNode(i, NodeFields{});
+    }
+    worker.join();
+    EXPECT_TRUE(ok);
+    store->BuildOutline();
+    const std::string final = store->image();
+    EXPECT_EQ(ReadFileBytes(path_), snapshot);  // the file holds the snapshot
+    EXPECT_TRUE(store->HasLoggedEdits());       // and the log what came after
+    EXPECT_EQ(Loaded(), final);
+    EXPECT_EQ(RecoveredCopy(), final);
+    store.reset();  // a clean close checkpoints the rest
+    EXPECT_EQ(ReadFileBytes(path_), final);
+    EXPECT_FALSE(std::filesystem::exists(EditLog::LogPath(path_)));
+}
+
+TEST_F(TreeStoreLogTest, CheckpointIsDueWhenTheLogPassesItsLimit) {
+    WriteFileBytes(path_, Sample(20));
+    auto store = OpenStore();
+    store->SetCheckpointLogLimit(2000);
+    EXPECT_FALSE(store->HasLoggedEdits());
+    EXPECT_EQ(store->StartCheckpoint(), nullptr);
+    store->SetField(1, kFieldTitle, "x");
+    EXPECT_TRUE(store->HasLoggedEdits());
+    EXPECT_FALSE(store->NeedsCheckpoint());
+    NodeFields f;
+    f.body = std::string(3000, 'b');
+    store->UpdateNode(2, f);
+    EXPECT_TRUE(store->NeedsCheckpoint());
+    EXPECT_TRUE(store->Checkpoint());
+    EXPECT_FALSE(store->NeedsCheckpoint());
+    EXPECT_EQ(store->LogSize(), 0u);
+    EXPECT_EQ(ReadFileBytes(path_), store->image());
+}
+
+// The child runs the edits and reports each one that returned through a pipe; it dies just
+// before its n-th file call. The parent then opens the file: it must hold the state after the
+// last edit reported, or after the one that was running.
+TEST_F(TreeStoreLogTest, AKilledStoreKeepsEveryEditThatReturned) {
+    const std::string start = Sample(30);
+    const auto steps = [](TreeStore& s, const std::function<void()>& done) {
+        NodeFields f;
+        f.body = std::string(500, 'L');
+        s.UpdateNode(1, f);
+        done();
+        s.AddNode(3, NodeFields{});
+        done();
+        s.Checkpoint();
+        done();
+        int from = 2;
+        int to = 20;
+        s.MoveSubtree(&from, &to, true);
+        done();
+        // A checkpoint whose snapshot is older than the log: the edit made meanwhile must be
+        // replayed after it, once.
+        std::shared_ptr<CheckpointTask> task = s.StartCheckpoint();
+        s.SetField(7, kFieldTitle, "made during the checkpoint");
+        done();
+        if (task) task->Run();
+        done();
+        s.DeleteSubtree(10);
+        done();
+        s.ReadNode(12, kFieldBody);  // the accessed time, logged without a sync
+        done();
+        s.SetField(5, kFieldSelStart, "1234");
+        done();
+        s.Close();
+        done();
+    };
+    std::vector<std::string> states = {start};
+    {
+        WriteFileBytes(path_, start);
+        auto store = OpenStore();
+        steps(*store, [&] { states.push_back(store->image()); });
+    }
+    bool finished = false;
+    for (int n = 1; !finished && n < 400; ++n) {
+        SCOPED_TRACE(n);
+        WriteFileBytes(path_, start);
+        std::error_code ignored;
+        std::filesystem::remove(EditLog::LogPath(path_), ignored);
+        int pipeFds[2];
+        ASSERT_EQ(pipe(pipeFds), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(pipeFds[0]);
+            TreeStore s(dir_.path());
+            std::time_t now = 1714554187;
+            s.SetClock([&now] { return ++now; });
+            if (!s.Open(path_)) _exit(3);
+            s.BuildOutline();
+            fileio::SetCrashPoint(n);
+            steps(s, [&] {
+                const char byte = 1;
+                if (write(pipeFds[1], &byte, 1) != 1) _exit(4);
+            });
+            fileio::SetCrashPoint(0);
+            _exit(0);
+        }
+        close(pipeFds[1]);
+        int returned = 0;
+        char byte;
+        while (read(pipeFds[0], &byte, 1) == 1) ++returned;
+        close(pipeFds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 86) << WEXITSTATUS(status);
+        finished = WEXITSTATUS(status) == 0;
+
+        const std::string loaded = Loaded();
+        auto store = OpenStore();
+        const std::string recovered = store->image();
+        EXPECT_EQ(loaded, recovered);
+        ASSERT_LT(static_cast<size_t>(returned), states.size());
+        const bool atLast = recovered == states[returned];
+        const bool atRunning =
+            static_cast<size_t>(returned) + 1 < states.size() && recovered == states[returned + 1];
+        EXPECT_TRUE(atLast || atRunning) << returned << " edits returned";
+        // The recovered store writes on: its edit survives the next open.
+        store->SetField(1, kFieldTitle, "after");
+        const std::string expected = store->image();
+        store.reset();
+        EXPECT_EQ(ReadFileBytes(path_), expected);
+        EXPECT_FALSE(std::filesystem::exists(CheckpointTask::NewFilePath(path_)));
+    }
+    EXPECT_TRUE(finished);
+}
+
+}  // namespace
+}  // namespace qm
