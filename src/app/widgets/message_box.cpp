@@ -52,6 +52,12 @@ QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString&
     return show(Kind::kQuestion, parent, title, text, buttons);
 }
 
+QMessageBox::StandardButton MessageBox::questionWithDefault(
+    QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton defaultButton) {
+    return show(Kind::kQuestion, parent, {}, text, buttons, defaultButton);
+}
+
 void MessageBox::setAnswerInAdvance(bool on) { State().inAdvance = on; }
 
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer) {
@@ -67,12 +73,14 @@ void MessageBox::clearShown() {
 
 QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const QString& title,
                                              const QString& text,
-                                             QMessageBox::StandardButtons buttons) {
+                                             QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton) {
     const QString caption = title.isEmpty() ? QStringLiteral("Quelmar·Corvanel") : title;
     TestState& state = State();
     if (state.inAdvance) {
         state.shown.append({kind, caption, text});
-        return state.answers.isEmpty() ? FirstButton(buttons) : state.answers.dequeue();
+        if (!state.answers.isEmpty()) return state.answers.dequeue();
+        return defaultButton != QMessageBox::NoButton ? defaultButton : FirstButton(buttons);
     }
     switch (kind) {
         case Kind::kInformation:
@@ -82,7 +90,7 @@ QMessageBox::StandardButton MessageBox::show(Kind kind, QWidget* parent, const Q
         case Kind::kCritical:
             return QMessageBox::critical(parent, caption, text, buttons);
         case Kind::kQuestion:
-            return QMessageBox::question(parent, caption, text, buttons);
+            return QMessageBox::question(parent, caption, text, buttons, defaultButton);
     }
     return QMessageBox::NoButton;
 }

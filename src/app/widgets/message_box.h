@@ -32,19 +32,24 @@ public:
         QWidget* parent, const QString& text,
         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
         const QString& title = {});
+    // A question whose box starts on `defaultButton` (Enter chooses it), for risky actions.
+    static QMessageBox::StandardButton questionWithDefault(
+        QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
+        QMessageBox::StandardButton defaultButton);
 
     // Test hooks. While answering in advance is on, no box is shown: each one is recorded
     // and answered with the next queued answer, or, when the queue is empty, with the first
-    // of its buttons (Ok, Yes, ...).
+    // of its buttons (Ok, Yes, ...) or the default button where one is given.
     static void setAnswerInAdvance(bool on);
     static void setNextAnswer(QMessageBox::StandardButton answer);
     static const QList<Record>& shown();
     static void clearShown();
 
 private:
-    static QMessageBox::StandardButton show(Kind kind, QWidget* parent, const QString& title,
-                                            const QString& text,
-                                            QMessageBox::StandardButtons buttons);
+    static QMessageBox::StandardButton show(
+        Kind kind, QWidget* parent, const QString& title, const QString& text,
+        QMessageBox::StandardButtons buttons,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 };
 
 }  // namespace qm

@@ -14,9 +14,11 @@ namespace qm {
 
 class AutostartEntry;
 class Backup;
+class CalculatorButton;
 class EditorPane;
 class MainToolBar;
 class NoteEditor;
+class NoteLinks;
 class NoteSession;
 class NoteTrees;
 class PathCommands;
@@ -81,6 +83,8 @@ public:
     Backup* backup() const { return backup_; }
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
+    CalculatorButton* calculator() const { return calculator_; }
+    NoteLinks* links() const { return links_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -129,6 +133,8 @@ private:
     Backup* backup_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;
+    CalculatorButton* calculator_ = nullptr;
+    NoteLinks* links_ = nullptr;
     bool exiting_ = false;
 };
 
