@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     librsvg2-bin desktop-file-utils appstream
+    locales
 )
 
 missing=()

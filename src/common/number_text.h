@@ -1,5 +1,6 @@
 // Numbers as the program writes them: "%g" style, trailing zeros dropped, and an exponent
-// with a sign and at least three digits ("1e+006").
+// with a sign and at least three digits ("1e+006"). Always with a decimal point, whatever the
+// process locale says (Qt sets it from the environment).
 #pragma once
 
 #include <string>
@@ -11,5 +12,8 @@ std::string NumberText(double value);
 
 // A single-precision value with 6 significant digits: 1000000 gives "1e+006".
 std::string NumberTextSingle(float value);
+
+// A double with `digits` significant digits (1 to 17) in the same form.
+std::string NumberTextDigits(double value, int digits);
 
 }  // namespace qm

@@ -167,6 +167,8 @@ std::string NoteEditor::utf8Range(int start, int end) const {
     return utf8;
 }
 
+std::string NoteEditor::getTextRangeUtf8(int start, int end) const { return utf8Range(start, end); }
+
 std::string NoteEditor::getTextRange(int start, int end) const {
     return Utf8ToGb18030(utf8Range(start, end));
 }
@@ -345,6 +347,9 @@ bool NoteEditor::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
+            emit keyArriving(
+                key, false,
+                static_cast<QKeyEvent*>(event)->modifiers().testFlag(Qt::KeypadModifier));
             QMetaObject::invokeMethod(
                 this, [this, key] { emit keyPressed(key); }, Qt::QueuedConnection);
             constexpr auto kBlocking = Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier;
@@ -357,6 +362,9 @@ bool NoteEditor::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::KeyRelease: {
             const int key = static_cast<QKeyEvent*>(event)->key();
+            emit keyArriving(
+                key, true,
+                static_cast<QKeyEvent*>(event)->modifiers().testFlag(Qt::KeypadModifier));
             QMetaObject::invokeMethod(
                 this, [this, key] { emit keyReleased(key); }, Qt::QueuedConnection);
             return false;

@@ -84,6 +84,8 @@ public:
     int lineEndPosition(int line) const;
     // Text between two positions; "" when end <= start.
     std::string getTextRange(int start, int end) const;
+    // The same range as the document's own UTF-8 bytes, for matching patterns at positions.
+    std::string getTextRangeUtf8(int start, int end) const;
     // Selects start .. end and replaces the selection with `text`.
     void replaceRange(int start, int end, std::string_view text);
     bool caretAtLineStart() const;
@@ -141,6 +143,11 @@ signals:
     // Qt::Key codes of keys pressed and released in the view.
     void keyPressed(int key);
     void keyReleased(int key);
+
+    // Delivered synchronously when a key event reaches the view, before the view handles it:
+    // for the features that need the state before the key (the calculator) or where the key
+    // came from (`keypad`: the number pad, where Qt::Key_Plus is not the "=" key's "+").
+    void keyArriving(int key, bool released, bool keypad);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

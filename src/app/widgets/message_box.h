@@ -38,18 +38,17 @@ public:
 
     // Test hooks. While answering in advance is on, no box is shown: each one is recorded
     // and answered with the next queued answer, or, when the queue is empty, with the first
-    // of its buttons (Ok, Yes, ...).
+    // of its buttons (Ok, Yes, ...) or the default button where one is given.
     static void setAnswerInAdvance(bool on);
     static void setNextAnswer(QMessageBox::StandardButton answer);
     static const QList<Record>& shown();
     static void clearShown();
 
 private:
-    static QMessageBox::StandardButton show(Kind kind, QWidget* parent, const QString& title,
-                                            const QString& text,
-                                            QMessageBox::StandardButtons buttons,
-                                            QMessageBox::StandardButton defaultButton =
-                                                QMessageBox::NoButton);
+    static QMessageBox::StandardButton show(
+        Kind kind, QWidget* parent, const QString& title, const QString& text,
+        QMessageBox::StandardButtons buttons,
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 };
 
 }  // namespace qm

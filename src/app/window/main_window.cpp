@@ -9,11 +9,13 @@
 #include <cmath>
 #include <functional>
 
+#include "app/calculator/calculator_button.h"
 #include "app/frame/main_tool_bar.h"
 #include "app/frame/splitter_handle.h"
 #include "app/notes/backup.h"
 #include "app/notes/checkpoint_scheduler.h"
 #include "app/notes/editor_pane.h"
+#include "app/notes/note_links.h"
 #include "app/notes/note_session.h"
 #include "app/notes/path_bar.h"
 #include "app/notes/path_commands.h"
@@ -89,6 +91,13 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     // A search still running when the program ends would hold up its exit.
     connect(this, &MainWindow::programEnded, search_, [this] { search_->search().requestStop(); });
     search_->setNoteSession(noteSession_);
+    calculator_ = new CalculatorButton(toolBar_, editor(), this);
+    links_ = new NoteLinks(editor(), paths_, this, this);
+    links_->setHighlighting(settingsMenu_->highlightLinks(), true);
+    links_->setLinkAction(settingsMenu_->linkAction());
+    connect(settingsMenu_, &SettingsMenu::highlightLinksChanged, links_,
+            [this](bool on) { links_->setHighlighting(on); });
+    connect(settingsMenu_, &SettingsMenu::linkActionChanged, links_, &NoteLinks::setLinkAction);
     restoreToolBars();
     restoreSplitter();
 

@@ -15,10 +15,12 @@ namespace qm {
 class AutostartEntry;
 class Backup;
 class DropTarget;
+class CalculatorButton;
 class EditorPane;
 class FolderTransfer;
 class MainToolBar;
 class NoteEditor;
+class NoteLinks;
 class NoteSession;
 class NoteTrees;
 class PathCommands;
@@ -84,6 +86,8 @@ public:
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
     FolderTransfer* transfer() const { return transfer_; }
+    CalculatorButton* calculator() const { return calculator_; }
+    NoteLinks* links() const { return links_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -136,6 +140,8 @@ private:
     SearchController* search_ = nullptr;
     FolderTransfer* transfer_ = nullptr;
     DropTarget* drops_ = nullptr;
+    CalculatorButton* calculator_ = nullptr;
+    NoteLinks* links_ = nullptr;
     bool exiting_ = false;
 };
 
