@@ -18,10 +18,12 @@
 #include "app/notes/path_commands.h"
 #include "app/search/note_search.h"
 #include "app/search/search_controller.h"
+#include "app/speech/speech_reading.h"
 #include "app/tree_commands/tree_commands.h"
 #include "app/tree_commands/tree_menus.h"
 #include "app/trees/note_tree_view.h"
 #include "app/trees/note_trees.h"
+#include "app/typing/auto_typing.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/settings_adapters.h"
 #include "app/window/autostart_entry.h"
@@ -30,6 +32,7 @@
 #include "app/window/tray_icon.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "tools/speech/espeak_engine.h"
 
 namespace qm {
 
@@ -86,6 +89,10 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     // A search still running when the program ends would hold up its exit.
     connect(this, &MainWindow::programEnded, search_, [this] { search_->search().requestStop(); });
     search_->setNoteSession(noteSession_);
+    typing_ = new AutoTyping(toolBar_, layout_, centralWidget(), noteSession_, this);
+    connect(this, &MainWindow::programEnded, typing_, &AutoTyping::stop);
+    speech_ = new SpeechReading(toolBar_, layout_, centralWidget(), noteSession_, settings_,
+                                EspeakEngine::Instance(), this);
     restoreToolBars();
     restoreSplitter();
 
@@ -94,6 +101,9 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     // A moved program folder leaves a stale entry: rewrite it. Failures stay silent.
     if (settingsMenu_->startWithSystem()) autostart_->sync(true);
     buildTreeCommands();
+    typing_->guardTreeViews({trees_->notebookView(), trees_->recycleBinView()});
+    typing_->guardActions(
+        {toolBar_->button(MainToolBar::kNew), toolBar_->button(MainToolBar::kDelete)});
     relayout();
 }
 

@@ -12,6 +12,7 @@
 
 namespace qm {
 
+class AutoTyping;
 class AutostartEntry;
 class Backup;
 class EditorPane;
@@ -23,6 +24,7 @@ class PathCommands;
 class SearchController;
 class SettingsMenu;
 class SettingsStore;
+class SpeechReading;
 class SplitterHandle;
 class TrayIcon;
 class TreeCommands;
@@ -81,6 +83,8 @@ public:
     Backup* backup() const { return backup_; }
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
+    AutoTyping* typing() const { return typing_; }
+    SpeechReading* speech() const { return speech_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -129,6 +133,8 @@ private:
     Backup* backup_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;
+    AutoTyping* typing_ = nullptr;
+    SpeechReading* speech_ = nullptr;
     bool exiting_ = false;
 };
 
