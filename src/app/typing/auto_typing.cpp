@@ -149,6 +149,7 @@ void AutoTyping::run() {
         const int interval = ParseTypingInterval(ToGb(bar_->intervalBox()->text()));
         bar_->progress()->show(TypingPercent(i, total),
                                FromGb(TypingProgressText(i, total, interval)));
+        emit typed(i, total);
         // Events are processed after every character, so "停止" answers at any interval.
         if (!pump()) return;
         const int steps = TypingWaitSteps(ParseTypingInterval(ToGb(bar_->intervalBox()->text())));

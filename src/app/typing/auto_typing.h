@@ -49,6 +49,8 @@ public:
     TypingBar* bar() const { return bar_; }
 
 signals:
+    // Character `index` of `total` (from 1) is in the editor and the progress shows it.
+    void typed(qint64 index, qint64 total);
     // The loop ended (all typed or stopped) and the note is back in the editor.
     void finished();
 
