@@ -1,5 +1,9 @@
 #include "app/speech/speech_voice.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "tools/speech/speech_engine.h"
@@ -10,7 +14,13 @@ namespace qm {
 
 namespace {
 constexpr int kFeedIntervalMs = 20;
+
+// Synthesis yields the processor to the window's thread: on a busy machine a worker at the
+// same priority holds the window up for a whole time slice.
+void LowerThisThreadsPriority() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
 }
+}  // namespace
 
 SpeechVoice::SpeechVoice(SpeechEngine* engine, QObject* parent)
     : QObject(parent), engine_(engine), factory_(CreateDeviceOutput) {
@@ -85,6 +95,7 @@ void SpeechVoice::startStream(int charBase, int64_t base) {
     const std::string rest = text_.substr(static_cast<size_t>(Utf8OffsetOfChar(text_, charBase)));
     SpeechEngine* engine = engine_;
     stream->thread = std::thread([stream, rest, engine] {
+        LowerThisThreadsPriority();
         engine->Synthesize(
             rest,
             [stream](const int16_t* s, size_t n) {
@@ -215,6 +226,7 @@ bool SpeechVoice::startSaving(const std::string& utf8, int formatItem, const std
     engine_->SetRate(rate_);
     SpeechEngine* engine = engine_;
     saveThread_ = std::thread([this, engine, utf8, formatItem, path] {
+        LowerThisThreadsPriority();
         const bool ok = SaveSpeechToWave(*engine, utf8, formatItem, path, &saveStop_);
         saveDone_ = true;
         // Reported on the window's thread; a voice destroyed meanwhile has joined this thread
