@@ -7,6 +7,7 @@ packages=(
     build-essential cmake pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libgl-dev
     libpcre2-dev zlib1g-dev libsqlite3-dev
+    libespeak-ng-dev espeak-ng-data qt6-multimedia-dev libsoxr-dev libsndfile1-dev sox
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     librsvg2-bin desktop-file-utils appstream

@@ -71,6 +71,10 @@ NoteEditor::NoteEditor(const FontSpec& font, QWidget* parent)
     setFocusProxy(view_);
 
     connect(view_, &Sci::SCN_CHARADDED, this, [this](int ch) { emit charAdded(ch); });
+    connect(view_, &Sci::SCN_MODIFIED, this,
+            [this](int, int type, const char*, int, int, int, int, int, int, int) {
+                if (type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) emit textModified();
+            });
     connect(view_, &Sci::SCN_UPDATEUI, this, [this](int) {
         updateLineNumberWidth();
         emit uiUpdated();
@@ -293,6 +297,10 @@ void NoteEditor::pasteReplacingAll() {
 }
 
 void NoteEditor::focus() { view_->setFocus(); }
+
+void NoteEditor::setReadOnly(bool readOnly) { send(Sci::SCI_SETREADONLY, readOnly ? 1 : 0); }
+
+bool NoteEditor::readOnly() const { return send(Sci::SCI_GETREADONLY) != 0; }
 
 bool NoteEditor::canUndo() const { return send(Sci::SCI_CANUNDO) != 0; }
 bool NoteEditor::canRedo() const { return send(Sci::SCI_CANREDO) != 0; }

@@ -105,6 +105,10 @@ public:
     void pasteReplacingAll();
     // Gives the view the keyboard focus.
     void focus();
+    // A read-only document refuses every change, the user's and the calls above alike; a
+    // feature that fills the editor itself lifts it around its own calls.
+    void setReadOnly(bool readOnly);
+    bool readOnly() const;
 
     // Scintilla's editing commands, as offered by the context menu.
     bool canUndo() const;
@@ -133,6 +137,8 @@ signals:
     void uiUpdated();
     // After setText; `lineCountUnchanged` is true when the new text has as many lines as the old.
     void textReplaced(bool lineCountUnchanged);
+    // Text was inserted or deleted, by the user or by a call (delivered synchronously).
+    void textModified();
 
     // Posted to the main window: queued, so they arrive after the view has finished handling
     // the event that caused them.

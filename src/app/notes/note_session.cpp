@@ -109,6 +109,7 @@ void NoteSession::showSelectedNote() {
 
 void NoteSession::saveCurrentNote(bool force) {
     if (loadedNote_ < 0) return;
+    if (textHeld_) return;  // the editor holds part of the note; the store holds all of it
     if (view_->selectedNode() == loadedNote_ && !force) return;
 
     std::string text = editor_->getText();

@@ -50,6 +50,11 @@ public:
     // The loaded note is gone (deleted): loaded note = -1, nothing is saved for it.
     void forgetLoadedNote();
 
+    // While held, the editor shows something other than the note (automatic typing plays it
+    // back): saves leave the stored note as it is, since it already holds the full text.
+    void setTextHeld(bool held) { textHeld_ = held; }
+    bool textHeld() const { return textHeld_; }
+
     // A check run before a user selection change is handled. Returning true keeps the loaded
     // note selected (reselected quietly); when the check also sets *warning, that text is shown
     // in a warning box.
@@ -85,6 +90,7 @@ private:
     int loadedNote_ = -1;
     std::string loadedText_;
     bool suppressNext_ = false;
+    bool textHeld_ = false;
     std::vector<SelectionBlocker> blockers_;
     std::function<void()> changedSaveHandler_;
 };

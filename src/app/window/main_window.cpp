@@ -21,12 +21,14 @@
 #include "app/notes/path_commands.h"
 #include "app/search/note_search.h"
 #include "app/search/search_controller.h"
+#include "app/speech/speech_reading.h"
 #include "app/transfer/drop_target.h"
 #include "app/transfer/folder_transfer.h"
 #include "app/tree_commands/tree_commands.h"
 #include "app/tree_commands/tree_menus.h"
 #include "app/trees/note_tree_view.h"
 #include "app/trees/note_trees.h"
+#include "app/typing/auto_typing.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/settings_adapters.h"
 #include "app/window/autostart_entry.h"
@@ -35,6 +37,7 @@
 #include "app/window/tray_icon.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "tools/speech/espeak_engine.h"
 
 namespace qm {
 
@@ -98,6 +101,10 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     connect(settingsMenu_, &SettingsMenu::highlightLinksChanged, links_,
             [this](bool on) { links_->setHighlighting(on); });
     connect(settingsMenu_, &SettingsMenu::linkActionChanged, links_, &NoteLinks::setLinkAction);
+    typing_ = new AutoTyping(toolBar_, layout_, centralWidget(), noteSession_, this);
+    connect(this, &MainWindow::programEnded, typing_, &AutoTyping::stop);
+    speech_ = new SpeechReading(toolBar_, layout_, centralWidget(), noteSession_, settings_,
+                                EspeakEngine::Instance(), this);
     restoreToolBars();
     restoreSplitter();
 
@@ -107,6 +114,9 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     if (settingsMenu_->startWithSystem()) autostart_->sync(true);
     buildTreeCommands();
     buildTransfer();
+    typing_->guardTreeViews({trees_->notebookView(), trees_->recycleBinView()});
+    typing_->guardActions(
+        {toolBar_->button(MainToolBar::kNew), toolBar_->button(MainToolBar::kDelete)});
     relayout();
 }
 

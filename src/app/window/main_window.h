@@ -12,6 +12,7 @@
 
 namespace qm {
 
+class AutoTyping;
 class AutostartEntry;
 class Backup;
 class DropTarget;
@@ -27,6 +28,7 @@ class PathCommands;
 class SearchController;
 class SettingsMenu;
 class SettingsStore;
+class SpeechReading;
 class SplitterHandle;
 class TrayIcon;
 class TreeCommands;
@@ -88,6 +90,8 @@ public:
     FolderTransfer* transfer() const { return transfer_; }
     CalculatorButton* calculator() const { return calculator_; }
     NoteLinks* links() const { return links_; }
+    AutoTyping* typing() const { return typing_; }
+    SpeechReading* speech() const { return speech_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -142,6 +146,8 @@ private:
     DropTarget* drops_ = nullptr;
     CalculatorButton* calculator_ = nullptr;
     NoteLinks* links_ = nullptr;
+    AutoTyping* typing_ = nullptr;
+    SpeechReading* speech_ = nullptr;
     bool exiting_ = false;
 };
 
