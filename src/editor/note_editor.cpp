@@ -71,6 +71,12 @@ NoteEditor::NoteEditor(const FontSpec& font, QWidget* parent)
     setFocusProxy(view_);
 
     connect(view_, &Sci::SCN_CHARADDED, this, [this](int ch) { emit charAdded(ch); });
+    connect(view_, &Sci::SCN_MODIFIED, this,
+            [this](int, int type, const char*, int, int, int, int, int, int, int) {
+                if ((type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) != 0) {
+                    emit textChanged();
+                }
+            });
     connect(view_, &Sci::SCN_UPDATEUI, this, [this](int) {
         updateLineNumberWidth();
         emit uiUpdated();

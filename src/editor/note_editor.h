@@ -131,6 +131,8 @@ signals:
     void uiUpdated();
     // After setText; `lineCountUnchanged` is true when the new text has as many lines as the old.
     void textReplaced(bool lineCountUnchanged);
+    // Text was inserted or deleted, by the user or by the program (setText included).
+    void textChanged();
 
     // Posted to the main window: queued, so they arrive after the view has finished handling
     // the event that caused them.

@@ -11,6 +11,7 @@
 
 #include "app/frame/main_tool_bar.h"
 #include "app/frame/splitter_handle.h"
+#include "app/notes/auto_save.h"
 #include "app/notes/backup.h"
 #include "app/notes/editor_pane.h"
 #include "app/notes/note_session.h"
@@ -157,6 +158,7 @@ void MainWindow::buildNoteFeatures() {
                                    trees_->notebookView(), settings_, this);
     backup_ = new Backup(settings_, options_.programFolder, this);
     noteSession_->setChangedSaveHandler([this] { backup_->countChangedSave(); });
+    autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
             &NoteSession::saveCurrentNote);
     connect(this, &MainWindow::showSelectedNoteRequested, noteSession_,

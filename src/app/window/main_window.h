@@ -13,6 +13,7 @@
 namespace qm {
 
 class AutostartEntry;
+class AutoSave;
 class Backup;
 class EditorPane;
 class MainToolBar;
@@ -79,6 +80,7 @@ public:
     NoteEditor* editor() const;
     NoteSession* noteSession() const { return noteSession_; }
     Backup* backup() const { return backup_; }
+    AutoSave* autoSave() const { return autoSave_; }
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
 
@@ -127,6 +129,7 @@ private:
     EditorPane* editorPane_ = nullptr;
     NoteSession* noteSession_ = nullptr;
     Backup* backup_ = nullptr;
+    AutoSave* autoSave_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;
     bool exiting_ = false;
