@@ -1,8 +1,10 @@
 // The tree commands in the real window on a notebook of 100,000 notes (~100 MB): a new note,
 // a delete into the recycle bin, a move by cut and paste, and a rename, each timed from the
-// command to the rebuilt tree view, beside the store operations the command cannot do without
-// (the floor). The rebuild of the notebook view from the store's outline is timed on its own.
-// The last table gives each command beside its floor.
+// command to the tree view laid out again, beside the store operations the command cannot do
+// without (the floor), each at a note near the start, the middle and the end of the file. The view's
+// own part is the difference; the rebuild of the notebook view from the store's outline (what
+// every command used to cost on top) is timed on its own. The last table gives each command
+// beside its floor.
 //
 // The program folder is generated once into a temporary folder, removed at the end.
 #include <benchmark/benchmark.h>
@@ -42,9 +44,8 @@ struct Bench {
     std::string folder;
     std::unique_ptr<Session> session;
     std::vector<int> depths;
-    int middle = 0;  // a leaf followed by a sibling, near the middle
-    int early = 0;   // the same near 10%: the note that moves
-    int late = 0;    // a leaf near 90%: where it moves to
+    int places[3] = {};   // leaves followed by a sibling near 0.1%, 50% and 99% of the file
+    int targets[3] = {};  // for each, a leaf about 1% further on, where it moves to
 
     MainWindow& window() { return session->window(); }
     TreeCommands& commands() { return *window().treeCommands(); }
@@ -73,9 +74,11 @@ void SetUp() {
         std::ofstream(folder + "/笔记本.qm", std::ios::binary)
             .write(image.data(), static_cast<std::streamsize>(image.size()));
     }
-    g->middle = LeafWithSibling(g->depths, kNotes / 2);
-    g->early = LeafWithSibling(g->depths, kNotes / 10);
-    g->late = LeafWithSibling(g->depths, kNotes * 9 / 10);
+    const int at[3] = {kNotes / 1000, kNotes / 2, kNotes * 98 / 100};
+    for (int i = 0; i < 3; ++i) {
+        g->places[i] = LeafWithSibling(g->depths, at[i]);
+        g->targets[i] = LeafWithSibling(g->depths, at[i] + kNotes / 100);
+    }
     g->session = bench::StartBenchSession(folder);
     std::fprintf(stderr, "notebook: %d notes, %.1f MB in %s\n", kNotes,
                  g->notebook().DataSize() / 1e6, folder.c_str());
@@ -96,9 +99,11 @@ void Resync() {
 
 // "新建" under the middle note, from the command to the new note loaded and open for its
 // title. Afterwards (untimed) the note goes to the recycle bin and is purged.
-void NewNote(benchmark::State& state) {
+void NewNote(benchmark::State& state, int place) {
+    const int middle = g->places[place];
     for (auto _ : state) {
-        const int added = g->commands().newNote(g->middle, true);
+        const int added = g->commands().newNote(middle, true);
+        QCoreApplication::processEvents();  // the view lays out what changed
         state.PauseTiming();
         if (added < 0) state.SkipWithError("no note added");
         g->commands().titleEditor()->cancel();
@@ -108,12 +113,13 @@ void NewNote(benchmark::State& state) {
     }
 }
 
-void NewNoteFloor(benchmark::State& state) {
+void NewNoteFloor(benchmark::State& state, int place) {
+    const int middle = g->places[place];
     NodeFields fields;
     fields.title = ToGb(QStringLiteral("新笔记1"));
     fields.image = 1;
     for (auto _ : state) {
-        const int added = g->notebook().AddNode(g->middle, fields);
+        const int added = g->notebook().AddNode(middle, fields);
         state.PauseTiming();
         g->notebook().DeleteSubtree(added);
         state.ResumeTiming();
@@ -122,26 +128,29 @@ void NewNoteFloor(benchmark::State& state) {
 }
 
 // "删除" of a new leaf under the middle note, into the recycle bin, to the next note loaded.
-void DeleteNote(benchmark::State& state) {
+void DeleteNote(benchmark::State& state, int place) {
+    const int middle = g->places[place];
     for (auto _ : state) {
         state.PauseTiming();
-        g->commands().newNote(g->middle, true);
+        g->commands().newNote(middle, true);
         g->commands().titleEditor()->cancel();
         state.ResumeTiming();
         if (g->commands().deleteNote() != 1) state.SkipWithError("nothing deleted");
+        QCoreApplication::processEvents();
         state.PauseTiming();
         g->commands().purgeRecycledNote(g->recycleBin().NodeCount() - 1);
         state.ResumeTiming();
     }
 }
 
-void DeleteNoteFloor(benchmark::State& state) {
+void DeleteNoteFloor(benchmark::State& state, int place) {
+    const int middle = g->places[place];
     NodeFields fields;
     fields.title = ToGb(QStringLiteral("新笔记1"));
     fields.image = 1;
     for (auto _ : state) {
         state.PauseTiming();
-        const int added = g->notebook().AddNode(g->middle, fields);
+        const int added = g->notebook().AddNode(middle, fields);
         state.ResumeTiming();
         std::string removed;
         int depth = 0;
@@ -155,29 +164,34 @@ void DeleteNoteFloor(benchmark::State& state) {
     Resync();
 }
 
-// "同级粘贴": the early leaf goes after the late one, then back before its old next sibling;
-// each move is one operation. Cutting and selecting are untimed.
-void PasteMove(benchmark::State& state) {
-    int at = g->early;
+// "同级粘贴": the leaf at the place goes after the one 1% further on, then back before its old next
+// sibling; each move is one operation. Cutting and selecting are untimed.
+void PasteMove(benchmark::State& state, int place) {
+    const int early = g->places[place];
+    const int late = g->targets[place];
+    int at = early;
     bool down = true;
     for (auto _ : state) {
         state.PauseTiming();
         g->view().selectNode(at);
         g->commands().cutNote();
-        g->view().selectNode(down ? g->late : g->early);
+        g->view().selectNode(down ? late : early);
         state.ResumeTiming();
         if (!g->commands().pasteNote(true)) state.SkipWithError("paste refused");
+        QCoreApplication::processEvents();
         at = g->view().selectedNode();
         down = !down;
     }
 }
 
-void PasteMoveFloor(benchmark::State& state) {
-    int at = g->early;
+void PasteMoveFloor(benchmark::State& state, int place) {
+    const int early = g->places[place];
+    const int late = g->targets[place];
+    int at = early;
     bool down = true;
     for (auto _ : state) {
         int from = at;
-        int to = down ? g->late : g->early;
+        int to = down ? late : early;
         if (!g->notebook().MoveSubtree(&from, &to, true)) state.SkipWithError("move refused");
         at = to;
         down = !down;
@@ -186,19 +200,22 @@ void PasteMoveFloor(benchmark::State& state) {
 }
 
 // A title typed in place and stored, with the view rebuilt to show it.
-void Rename(benchmark::State& state) {
+void Rename(benchmark::State& state, int place) {
+    const int middle = g->places[place];
     int n = 0;
     for (auto _ : state) {
         const QString title = QStringLiteral("改名 %1").arg(++n % 2);
-        if (!g->commands().renameNote(g->middle, title)) state.SkipWithError("rename refused");
+        if (!g->commands().renameNote(middle, title)) state.SkipWithError("rename refused");
+        QCoreApplication::processEvents();
     }
 }
 
-void RenameFloor(benchmark::State& state) {
+void RenameFloor(benchmark::State& state, int place) {
+    const int middle = g->places[place];
     int n = 0;
     for (auto _ : state) {
         const std::string title = ToGb(QStringLiteral("改名 %1").arg(++n % 2));
-        g->notebook().SetField(g->middle, kFieldTitle, title);
+        g->notebook().SetField(middle, kFieldTitle, title);
     }
     Resync();
 }
@@ -211,16 +228,20 @@ void RebuildView(benchmark::State& state) {
 class RatioReporter : public qm::bench::TimeKeepingReporter {
 public:
     void PrintRatios() const {
-        std::printf("\n%-12s %12s %14s %9s\n", "command", "ours (ms)", "store (ms)", "ratio");
+        std::printf("\n%-20s %12s %14s %14s %9s\n", "command", "ours (ms)", "store (ms)",
+                    "view (ms)", "ratio");
         for (const char* name : {"NewNote", "DeleteNote", "PasteMove", "Rename"}) {
-            const auto ours = times_.find(std::string(name) + "/ours");
-            const auto floor = times_.find(std::string(name) + "/store_floor");
-            if (ours == times_.end() || floor == times_.end()) continue;
-            std::printf("%-12s %12.2f %14.2f %8.1fx\n", name, ours->second, floor->second,
-                        ours->second / floor->second);
+            for (const char* place : {"start", "middle", "end"}) {
+                const std::string at = std::string(name) + "/" + place;
+                const auto ours = times_.find(at + "/ours");
+                const auto floor = times_.find(at + "/store_floor");
+                if (ours == times_.end() || floor == times_.end()) continue;
+                std::printf("%-20s %12.2f %14.2f %14.2f %8.1fx\n", at.c_str(), ours->second,
+                            floor->second, ours->second - floor->second,
+                            ours->second / floor->second);
+            }
         }
     }
-
 };
 
 }  // namespace
@@ -238,14 +259,25 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->Iterations(iterations);
     };
-    reg("NewNote/ours", NewNote, 10);
-    reg("NewNote/store_floor", NewNoteFloor, 10);
-    reg("DeleteNote/ours", DeleteNote, 10);
-    reg("DeleteNote/store_floor", DeleteNoteFloor, 10);
-    reg("PasteMove/ours", PasteMove, 10);
-    reg("PasteMove/store_floor", PasteMoveFloor, 10);
-    reg("Rename/ours", Rename, 10);
-    reg("Rename/store_floor", RenameFloor, 10);
+    using Command = void (*)(benchmark::State&, int);
+    const std::pair<const char*, Command> commands[] = {
+        {"NewNote/%s/ours", NewNote},       {"NewNote/%s/store_floor", NewNoteFloor},
+        {"DeleteNote/%s/ours", DeleteNote}, {"DeleteNote/%s/store_floor", DeleteNoteFloor},
+        {"PasteMove/%s/ours", PasteMove},   {"PasteMove/%s/store_floor", PasteMoveFloor},
+        {"Rename/%s/ours", Rename},         {"Rename/%s/store_floor", RenameFloor},
+    };
+    const char* const places[] = {"start", "middle", "end"};
+    for (const auto& [pattern, fn] : commands) {
+        for (int place = 0; place < 3; ++place) {
+            char name[64];
+            std::snprintf(name, sizeof name, pattern, places[place]);
+            const Command command = fn;
+            benchmark::RegisterBenchmark(
+                name, [command, place](benchmark::State& state) { command(state, place); })
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(10);
+        }
+    }
     reg("RebuildView", RebuildView, 10);
 
     RatioReporter reporter;

@@ -137,7 +137,8 @@ signals:
     void uiUpdated();
     // After setText; `lineCountUnchanged` is true when the new text has as many lines as the old.
     void textReplaced(bool lineCountUnchanged);
-    // Text was inserted or deleted, by the user or by a call (delivered synchronously).
+    // Text was inserted or deleted, by the user or by the program (setText included), delivered
+    // synchronously.
     void textModified();
 
     // Posted to the main window: queued, so they arrive after the view has finished handling

@@ -97,6 +97,23 @@ inline QString ModelMismatch(const OutlineModel& model, const TreeStore& store) 
             return QStringLiteral("item %1 differs from its node").arg(node);
         }
     }
+    // Walked the way a view walks it (rows under parents), the model meets the nodes in order.
+    int expected = 0;
+    std::vector<QModelIndex> pending{QModelIndex()};
+    while (!pending.empty()) {
+        const QModelIndex parent = pending.back();
+        pending.pop_back();
+        if (parent.isValid()) {
+            if (OutlineModel::nodeOf(parent) != expected || model.indexOfNode(expected) != parent) {
+                return QStringLiteral("item %1 is met out of order").arg(expected);
+            }
+            ++expected;
+        }
+        for (int row = model.rowCount(parent) - 1; row >= 0; --row) {
+            pending.push_back(model.index(row, 0, parent));
+        }
+    }
+    if (expected != model.nodeCount()) return QStringLiteral("items unreachable from the top");
     return {};
 }
 

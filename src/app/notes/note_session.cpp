@@ -69,7 +69,10 @@ bool NoteSession::selectQuietly(int item) {
     return selected;
 }
 
-void NoteSession::forgetLoadedNote() { loadedNote_ = -1; }
+void NoteSession::forgetLoadedNote() {
+    loadedNote_ = -1;
+    uncounted_ = false;
+}
 
 bool NoteSession::blocked() {
     for (const SelectionBlocker& blocker : blockers_) {
@@ -95,6 +98,7 @@ void NoteSession::showSelectedNote() {
     saveCurrentNote(false);  // the note being left; the tree already selects the new one
 
     loadedNote_ = selected;
+    uncounted_ = false;
     NodeRecord record;
     notebook_->ReadNode(loadedNote_, 0, &record, true);
     loadedText_ = std::move(record.body);
@@ -113,14 +117,28 @@ void NoteSession::saveCurrentNote(bool force) {
     if (view_->selectedNode() == loadedNote_ && !force) return;
 
     std::string text = editor_->getText();
-    const int selStart = editor_->selectionStart();
-    const int selLength = editor_->selectionLength();
     if (text == loadedText_) {
-        notebook_->SetField(loadedNote_, kFieldSelStart, std::to_string(selStart));
-        notebook_->SetField(loadedNote_, kFieldSelLength, std::to_string(selLength));
-        return;
+        notebook_->SetField(loadedNote_, kFieldSelStart, std::to_string(editor_->selectionStart()));
+        notebook_->SetField(loadedNote_, kFieldSelLength,
+                            std::to_string(editor_->selectionLength()));
+    } else {
+        writeChangedText(std::move(text));
     }
+    // Changes an automatic save already wrote count here, as if this save had written them.
+    if (uncounted_) {
+        uncounted_ = false;
+        if (changedSaveHandler_) changedSaveHandler_();
+    }
+}
 
+bool NoteSession::saveUnsavedChanges() {
+    if (loadedNote_ < 0) return false;
+    std::string text = editor_->getText();
+    if (text == loadedText_) return false;
+    return writeChangedText(std::move(text));
+}
+
+bool NoteSession::writeChangedText(std::string text) {
     std::string path = notebook_->GetField(loadedNote_, kFieldExternalPath);
     // Only names of our own making move; a file the user chose keeps the body at any length.
     if (text.size() <= static_cast<size_t>(kExternalThreshold)) {
@@ -132,11 +150,20 @@ void NoteSession::saveCurrentNote(bool force) {
     NodeFields fields;
     fields.body = text;
     fields.externalPath = path;
-    fields.selStart = selStart;
-    fields.selLength = selLength;
-    notebook_->UpdateNode(loadedNote_, fields);
+    fields.selStart = editor_->selectionStart();
+    fields.selLength = editor_->selectionLength();
+    if (!notebook_->UpdateNode(loadedNote_, fields)) {
+        // The text stays unsaved (a later save tries again); told once until a write succeeds.
+        if (!failureShown_) {
+            failureShown_ = true;
+            MessageBox::warning(view_->window(), QStringLiteral("笔记保存失败！"));
+        }
+        return false;
+    }
+    failureShown_ = false;
     loadedText_ = std::move(text);
-    if (changedSaveHandler_) changedSaveHandler_();
+    uncounted_ = true;
+    return true;
 }
 
 void NoteSession::onEditorKeyReleased(int key) {

@@ -44,6 +44,11 @@ public:
     // body (moved to or from "外部存储" at the threshold) and counts as a changed save; an
     // unchanged text writes only the selection (fields 9 and 10).
     void saveCurrentNote(bool force);
+    // The automatic save: when the editor text differs from the text last loaded or saved,
+    // writes it as a forced saveCurrentNote does, but without counting a changed save; the
+    // next save of this note by a switch, F12 or closing counts it. Returns true when it
+    // wrote. Never touches the editor.
+    bool saveUnsavedChanges();
     // Selects `item` in the notebook tree without saving or loading anything for that one
     // selection change. Returns false and changes nothing when the item does not exist.
     bool selectQuietly(int item);
@@ -82,6 +87,9 @@ private:
     // F12 released in the editor: forced save, then the beep.
     void onEditorKeyReleased(int key);
     bool blocked();
+    // Writes `text` (differing from loadedText_) into the loaded note as a changed save.
+    // False, with "笔记保存失败！" shown once per run of failures, when the store refuses.
+    bool writeChangedText(std::string text);
 
     NoteEditor* editor_;
     TreeStore* notebook_;
@@ -89,6 +97,8 @@ private:
     SettingsStore* settings_;
     int loadedNote_ = -1;
     std::string loadedText_;
+    bool uncounted_ = false;  // an automatic save changed the loaded note; not yet counted
+    bool failureShown_ = false;
     bool suppressNext_ = false;
     bool textHeld_ = false;
     std::vector<SelectionBlocker> blockers_;

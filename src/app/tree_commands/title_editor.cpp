@@ -50,6 +50,13 @@ TitleEditor::TitleEditor(NoteTreeView* view)
     // A rebuilt tree no longer has the edited item where it was: the edit is dropped.
     connect(view_->outlineModel(), &QAbstractItemModel::modelAboutToBeReset, this,
             &TitleEditor::cancel);
+    // So do items inserted, removed or moved in place: the edited node's number may shift.
+    connect(view_->outlineModel(), &QAbstractItemModel::rowsAboutToBeInserted, this,
+            &TitleEditor::cancel);
+    connect(view_->outlineModel(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            &TitleEditor::cancel);
+    connect(view_->outlineModel(), &QAbstractItemModel::rowsAboutToBeMoved, this,
+            &TitleEditor::cancel);
     // When the items move under the box, it would stand over another one: the edit ends there,
     // as when the box is left.
     connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, this, &TitleEditor::finish);

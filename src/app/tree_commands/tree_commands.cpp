@@ -88,7 +88,7 @@ bool TreeCommands::fixParentIcon(TreeKind tree, int parent, ChildChange change) 
         image = "1";
     }
     if (image == nullptr || !store(tree).SetField(parent, kFieldImage, image)) return false;
-    rebuild(tree, IndexShift::None(), kKeepBoth);
+    m->refreshRow(parent);
     return true;
 }
 
@@ -117,7 +117,7 @@ int TreeCommands::newNote(int parent, bool given) {
     if (loadedMoves) session_->forgetLoadedNote();
     if (cut_.in(TreeKind::kNotebook) && cut_.index >= added) ++cut_.index;
 
-    rebuild(TreeKind::kNotebook, IndexShift::Inserted(added, 1), kKeepBoth);
+    trees_->notebookModel()->insertSubtree(added, 1);
     fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kGained);
     trees_->notebookView()->selectNode(added);
     startRename(added);
@@ -140,7 +140,7 @@ bool TreeCommands::renameNote(int node, const QString& title) {
     TreeStore& notebook = trees_->notebook();
     if (notebook.GetField(node, kFieldTitle) == text) return true;  // left as it was
     if (!notebook.SetField(node, kFieldTitle, text)) return false;
-    rebuild(TreeKind::kNotebook, IndexShift::None(), kKeepBoth);
+    trees_->notebookModel()->refreshRow(node);
     emit noteRenamed(node);
     return true;
 }
@@ -148,9 +148,13 @@ bool TreeCommands::renameNote(int node, const QString& title) {
 int TreeCommands::deleteNote() {
     endRename();
     NoteTreeView* notebookView = trees_->notebookView();
+    OutlineModel* notebookModel = trees_->notebookModel();
     const int cur = notebookView->selectedNode();
     if (cur < 0) return 0;
     const int parent = parentOf(TreeKind::kNotebook, cur);
+    // The rows the recycle bin will show, taken before the items go.
+    const int last = notebookModel->lastInSubtree(cur);
+    std::vector<OutlineRow> rows = notebookModel->rowsOf(cur, last - cur + 1);
     std::string removed;
     int depth = 0;
     const int count = trees_->notebook().DeleteSubtree(cur, &removed, &depth);
@@ -163,21 +167,40 @@ int TreeCommands::deleteNote() {
     // The recycle bin takes the subtree as the last child of its root; a deleted notebook
     // root brings only its children, and none at all when it had none.
     int target = 0;
-    if (ensureRoot(TreeKind::kRecycleBin)) {
-        trees_->recycleBin().MoveSubtree(removed, count, depth, &target, false);
+    if (ensureRoot(TreeKind::kRecycleBin) &&
+        trees_->recycleBin().MoveSubtree(removed, count, depth, &target, false)) {
+        if (depth == 1 && !rows.empty()) rows.erase(rows.begin());
+        OutlineModel* recycleModel = trees_->recycleBinModel();
+        if (recycleModel->nodeCount() == 0 || rows.empty()) {
+            refreshTree(TreeKind::kRecycleBin);  // the root itself was new
+        } else {
+            NodeRecord first;
+            trees_->recycleBin().ReadNode(target, 0, &first);
+            const int shift = first.depth - rows.front().depth;
+            for (OutlineRow& row : rows) row.depth += shift;
+            recycleModel->insertOutlineRows(target, std::move(rows));
+        }
+    } else if (trees_->recycleBinModel()->nodeCount() != trees_->recycleBin().NodeCount()) {
+        refreshTree(TreeKind::kRecycleBin);
     }
-    refreshTree(TreeKind::kRecycleBin);
     trees_->recycleBinView()->expandNode(0);
 
-    rebuild(TreeKind::kNotebook, IndexShift::Removed(cur, count), kKeepBoth);
-    fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kLost);
     if (trees_->notebook().NodeCount() == 0) {
+        // The whole notebook went: a new root, and the view starts over.
         ensureRoot(TreeKind::kNotebook);
         refreshTree(TreeKind::kNotebook);
+    } else {
+        // The item that will follow the subtree (else the one before it, the new last item)
+        // becomes current before the items go, so the view never lands on a third one; it is
+        // loaded once they are gone.
+        const int next = last + 1 < notebookModel->nodeCount() ? last + 1 : cur - 1;
+        session_->selectQuietly(next);
+        notebookModel->removeSubtree(cur, count);
+        fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kLost);
     }
-    if (!notebookView->selectNode(cur)) {
-        notebookView->selectNode(trees_->notebookModel()->nodeCount() - 1);
-    }
+    const int selected = cur < notebookModel->nodeCount() ? cur : notebookModel->nodeCount() - 1;
+    if (!session_->selectQuietly(selected)) return count;
+    session_->showSelectedNote();
     return count;
 }
 
@@ -200,6 +223,7 @@ bool TreeCommands::pasteNote(bool asSibling) {
     bool pasted = false;
     int from = cut_.index;
     int formerDepth = 0;
+    int restored = 0;
     if (cut_.in(TreeKind::kNotebook)) {
         const OutlineRow* row = trees_->notebookModel()->row(from);
         formerDepth = row != nullptr ? row->depth : 0;
@@ -211,6 +235,7 @@ bool TreeCommands::pasteNote(bool asSibling) {
         int depth = 0;
         pasted = trees_->recycleBin().GetSubtreeBytes(from, &block, &count, &depth) &&
                  notebook.MoveSubtree(block, count, depth, &to, asSibling);
+        restored = depth == 1 ? count - 1 : count;  // a recycle-bin root stays behind
         if (pasted) purgeRecycledNote(from);
     }
     if (!pasted) {
@@ -221,7 +246,11 @@ bool TreeCommands::pasteNote(bool asSibling) {
     // The loaded note's text is saved, and its index may have moved with the subtree: the
     // session lets go of it, and loads the pasted note below.
     session_->forgetLoadedNote();
-    rebuild(TreeKind::kNotebook, IndexShift::None(), kKeepNothing);
+    if (cut_.in(TreeKind::kNotebook)) {
+        trees_->notebookModel()->moveSubtree(cut_.index, to);
+    } else {
+        trees_->notebookModel()->insertSubtree(to, restored);
+    }
     fixParentIcon(TreeKind::kNotebook, parentOf(TreeKind::kNotebook, to), ChildChange::kGained);
     if (cut_.in(TreeKind::kNotebook)) {
         // The former parent: from the item before the vacated place up through the parents,
@@ -247,8 +276,10 @@ bool TreeCommands::purgeRecycledNote(int index) {
     if (count <= 0) return false;
 
     const IndexShift shift = IndexShift::Removed(index, count);
-    rebuild(TreeKind::kRecycleBin, shift, kKeepBoth);
-    fixParentIcon(TreeKind::kRecycleBin, parent, ChildChange::kLost);
+    if (recycleBin.NodeCount() != 0) {
+        trees_->recycleBinModel()->removeSubtree(index, count);
+        fixParentIcon(TreeKind::kRecycleBin, parent, ChildChange::kLost);
+    }
     if (recycleBin.NodeCount() == 0) {
         ensureRoot(TreeKind::kRecycleBin);
         refreshTree(TreeKind::kRecycleBin);

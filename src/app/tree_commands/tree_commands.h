@@ -1,9 +1,9 @@
 // The commands that change the shape of the two note trees: new note, rename, delete into the
 // recycle bin, cut and paste (moves inside the notebook and restores from the recycle bin),
 // purge from the recycle bin, and the icon bookkeeping of parents. Each command changes the
-// store first and then rebuilds the view from it, so that tree item n is always node n; the
-// items the view had opened and its current item are carried over where the command keeps
-// them.
+// store first and then the model in place (rows inserted, removed, moved or refreshed), so
+// that tree item n is always node n while the views keep their open items, current item and
+// selection; only a store that had to get a new root rebuilds its view.
 #pragma once
 
 #include <QObject>

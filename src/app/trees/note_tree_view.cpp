@@ -13,6 +13,7 @@ NoteTreeView::NoteTreeView(const QString& objectName, OutlineModel* model, QWidg
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setModel(model);
     connect(model, &QAbstractItemModel::modelReset, this, &NoteTreeView::applyStoredExpansion);
+    connect(model, &OutlineModel::subtreeInserted, this, &NoteTreeView::applyInsertedExpansion);
     connect(this, &QTreeView::expanded, this,
             [this](const QModelIndex& index) { onExpandedChanged(index, true); });
     connect(this, &QTreeView::collapsed, this,
@@ -46,6 +47,13 @@ int NoteTreeView::selectedNode() const { return OutlineModel::nodeOf(currentInde
 void NoteTreeView::applyStoredExpansion() {
     for (int node = 0; node < model_->nodeCount(); ++node) {
         if ((model_->row(node)->state & kStateExpanded) != 0) expandNode(node);
+    }
+}
+
+void NoteTreeView::applyInsertedExpansion(int first, int count) {
+    for (int node = first; node < first + count; ++node) {
+        const OutlineRow* row = model_->row(node);
+        if (row != nullptr && (row->state & kStateExpanded) != 0) expandNode(node);
     }
 }
 

@@ -27,6 +27,8 @@ public:
 private:
     // Expands the nodes whose stored state carries the expanded bit, quietly.
     void applyStoredExpansion();
+    // The same for nodes [first, first + count) after the model inserted them in place.
+    void applyInsertedExpansion(int first, int count);
     void onExpandedChanged(const QModelIndex& index, bool expanded);
 
     OutlineModel* model_;

@@ -12,6 +12,7 @@
 #include "app/calculator/calculator_button.h"
 #include "app/frame/main_tool_bar.h"
 #include "app/frame/splitter_handle.h"
+#include "app/notes/auto_save.h"
 #include "app/notes/backup.h"
 #include "app/notes/checkpoint_scheduler.h"
 #include "app/notes/editor_pane.h"
@@ -184,6 +185,7 @@ void MainWindow::buildNoteFeatures() {
     auto* checkpoints =
         new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
     backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
+    autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
             &NoteSession::saveCurrentNote);
     connect(this, &MainWindow::showSelectedNoteRequested, noteSession_,

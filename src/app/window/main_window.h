@@ -14,6 +14,7 @@ namespace qm {
 
 class AutoTyping;
 class AutostartEntry;
+class AutoSave;
 class Backup;
 class DropTarget;
 class CalculatorButton;
@@ -85,6 +86,7 @@ public:
     NoteEditor* editor() const;
     NoteSession* noteSession() const { return noteSession_; }
     Backup* backup() const { return backup_; }
+    AutoSave* autoSave() const { return autoSave_; }
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
     FolderTransfer* transfer() const { return transfer_; }
@@ -140,6 +142,7 @@ private:
     EditorPane* editorPane_ = nullptr;
     NoteSession* noteSession_ = nullptr;
     Backup* backup_ = nullptr;
+    AutoSave* autoSave_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;
     FolderTransfer* transfer_ = nullptr;

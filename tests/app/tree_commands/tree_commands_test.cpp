@@ -4,6 +4,7 @@
 // again after a restart on the same folder.
 #include "app/tree_commands/tree_commands.h"
 
+#include <QAbstractItemModelTester>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QtTest>
@@ -84,6 +85,8 @@ private slots:
     void expandAndCollapseAreStored_data();
     void expandAndCollapseAreStored();
     void viewKeepsItsOpenedItemsAcrossANewNote();
+    void commandsChangeTheViewsInPlace_data();
+    void commandsChangeTheViewsInPlace();
 
 private:
     qm::MainWindow& start();
@@ -717,6 +720,83 @@ void TreeCommandsTest::viewKeepsItsOpenedItemsAcrossANewNote() {
     QVERIFY(view->isExpanded(trees().notebookModel()->indexOfNode(1)));
     QVERIFY(view->isExpanded(trees().notebookModel()->indexOfNode(3)));  // B shows its child
     QCOMPARE(trees().notebook().GetField(1, qm::kFieldExpandState), std::string("0"));
+}
+
+void TreeCommandsTest::commandsChangeTheViewsInPlace_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("selected");     // notebook selection when the command runs
+    QTest::addColumn<int>("target");       // paste: where; purge: the recycle-bin item
+    QTest::addColumn<QString>("current");  // title of the notebook's current item afterwards
+
+    QTest::newRow("new note near the start") << "new" << 1 << -1 << "新笔记9";
+    QTest::newRow("new sibling note") << "sibling" << 6 << -1 << "新笔记9";
+    QTest::newRow("rename") << "rename" << 4 << -1 << "改名";
+    QTest::newRow("delete a folder") << "delete" << 1 << -1 << "B";
+    QTest::newRow("delete the last note") << "delete" << 7 << -1 << "C1";
+    QTest::newRow("move a folder down") << "move" << 1 << 7 << "A";
+    QTest::newRow("move a note up") << "move" << 7 << 2 << "D";
+    QTest::newRow("restore from the recycle bin") << "restore" << 4 << 1 << "X";
+    QTest::newRow("purge in the recycle bin") << "purge" << 4 << 2 << "B";
+}
+
+void TreeCommandsTest::commandsChangeTheViewsInPlace() {
+    QFETCH(QString, command);
+    QFETCH(int, selected);
+    QFETCH(int, target);
+    QFETCH(QString, current);
+    start();
+    qm::OutlineModel* notebookModel = trees().notebookModel();
+    qm::OutlineModel* recycleModel = trees().recycleBinModel();
+    QAbstractItemModelTester notebookTester(notebookModel,
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester recycleTester(recycleModel,
+                                           QAbstractItemModelTester::FailureReportingMode::QtTest);
+    qm::NoteTreeView* view = trees().notebookView();
+    // C (5) is opened by the program only (stored closed), A (1) is stored open.
+    QVERIFY(trees().notebook().SetField(5, qm::kFieldExpandState, "0"));
+    QVERIFY(view->expandNode(5));
+    QVERIFY(trees().recycleBinView()->expandNode(1));
+    QVERIFY(view->selectNode(selected));
+    QSignalSpy resets(notebookModel, &QAbstractItemModel::modelReset);
+    QSignalSpy recycleResets(recycleModel, &QAbstractItemModel::modelReset);
+    const QPersistentModelIndex a = notebookModel->indexOfNode(1);
+    const QPersistentModelIndex c = notebookModel->indexOfNode(5);
+    const QPersistentModelIndex x = recycleModel->indexOfNode(1);
+
+    if (command == QLatin1String("new")) {
+        QVERIFY(commands().newChildNote() > 0);
+    } else if (command == QLatin1String("sibling")) {
+        QVERIFY(commands().newSiblingNote() > 0);
+    } else if (command == QLatin1String("rename")) {
+        QVERIFY(commands().renameNote(selected, QStringLiteral("改名")));
+    } else if (command == QLatin1String("delete")) {
+        QVERIFY(commands().deleteNote() > 0);
+    } else if (command == QLatin1String("move")) {
+        commands().cutNote();
+        QVERIFY(view->selectNode(target));
+        QVERIFY(commands().pasteNote(false));
+    } else if (command == QLatin1String("restore")) {
+        QVERIFY(trees().recycleBinView()->selectNode(target));
+        commands().cutRecycledNote();
+        QVERIFY(commands().pasteNote(true));
+    } else if (command == QLatin1String("purge")) {
+        QVERIFY(trees().recycleBinView()->selectNode(target));
+        QVERIFY(commands().purgeSelectedRecycledNote());
+    }
+    commands().titleEditor()->cancel();
+
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(recycleResets.count(), 0);
+    verifyInStep();
+    // The items the view had opened stay open wherever they went; the same for the recycle bin.
+    if (a.isValid()) QVERIFY(view->isExpanded(a));
+    if (c.isValid()) QVERIFY(view->isExpanded(c));
+    QVERIFY(c.isValid() || command == QLatin1String("delete"));
+    if (x.isValid()) QVERIFY(trees().recycleBinView()->isExpanded(x));
+    // The current item, and the note in the editor, are the ones the command chose.
+    QCOMPARE(view->currentIndex().data().toString(), current);
+    QVERIFY(view->selectionModel()->isSelected(view->currentIndex()));
+    QCOMPARE(session().loadedNote(), view->selectedNode());
 }
 
 QTEST_MAIN(TreeCommandsTest)

@@ -1,10 +1,12 @@
 // The tree model over outline rows: row parsing, the tree shape built from depths, the item
-// model contract (QAbstractItemModelTester) and expansion written back to the store.
+// model contract (QAbstractItemModelTester), expansion written back to the store, and the
+// in-place updates that follow one store edit without a reset.
 #include "app/trees/outline_model.h"
 
 #include <QAbstractItemModelTester>
 #include <QtTest>
 
+#include "app/tree_fixture.h"
 #include "app/trees/note_tree_view.h"
 #include "app/trees/outline_rows.h"
 #include "common/qt_text.h"
@@ -58,6 +60,10 @@ private slots:
     void programExpansionIsNotStored();
     void storedExpansionIsShownAfterReload();
     void reloadFollowsStoreChanges();
+    void inPlaceUpdatesFollowTheStore_data();
+    void inPlaceUpdatesFollowTheStore();
+    void updatesTheModelCannotFollowReload_data();
+    void updatesTheModelCannotFollowReload();
 
 private:
     // A store in `dir` holding: 0 笔记本 (root) / 1 甲 / 2 乙 (under 甲) / 3 丙 (under root).
@@ -223,6 +229,175 @@ void OutlineModelTest::reloadFollowsStoreChanges() {
     model.reload();
     QCOMPARE(model.nodeCount(), 2);
     QCOMPARE(model.indexOfNode(1).data().toString(), QStringLiteral("丙"));
+}
+
+namespace {
+
+// 0 R / 1 A / 2 A1 / 3 A1a / 4 A2 / 5 B / 6 C / 7 C1 / 8 D
+const std::initializer_list<qm::testing::TreeRow> kTree = {
+    {1, "R", 2}, {2, "A", 0}, {3, "A1", 0}, {4, "A1a", 1}, {3, "A2", 1},
+    {2, "B", 1}, {2, "C", 0}, {3, "C1", 1}, {2, "D", 1},
+};
+
+enum Edit { kAdd, kDelete, kMove, kMoveAsSibling, kCopyIn, kRename };
+
+}  // namespace
+
+void OutlineModelTest::inPlaceUpdatesFollowTheStore_data() {
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<int>("a");  // the node edited, moved or copied
+    QTest::addColumn<int>("b");  // the parent or target
+    QTest::addColumn<QString>("outline");
+
+    QTest::newRow("add at the end")
+        << int(kAdd) << -1 << 0 << "R#2|.A#0|..A1#0|...A1a#1|..A2#1|.B#1|.C#0|..C1#1|.D#1|.N#1";
+    QTest::newRow("add deep in the middle")
+        << int(kAdd) << -1 << 3 << "R#2|.A#0|..A1#0|...A1a#1|....N#1|..A2#1|.B#1|.C#0|..C1#1|.D#1";
+    QTest::newRow("add behind a folder's children")
+        << int(kAdd) << -1 << 1 << "R#2|.A#0|..A1#0|...A1a#1|..A2#1|..N#1|.B#1|.C#0|..C1#1|.D#1";
+    QTest::newRow("delete a folder near the start")
+        << int(kDelete) << 1 << -1 << "R#2|.B#1|.C#0|..C1#1|.D#1";
+    QTest::newRow("delete a deep leaf")
+        << int(kDelete) << 3 << -1 << "R#2|.A#0|..A1#0|..A2#1|.B#1|.C#0|..C1#1|.D#1";
+    QTest::newRow("delete the last item")
+        << int(kDelete) << 8 << -1 << "R#2|.A#0|..A1#0|...A1a#1|..A2#1|.B#1|.C#0|..C1#1";
+    QTest::newRow("move a folder down into the last item")
+        << int(kMove) << 1 << 8 << "R#2|.B#1|.C#0|..C1#1|.D#1|..A#0|...A1#0|....A1a#1|...A2#1";
+    QTest::newRow("move the last item up beside the first")
+        << int(kMoveAsSibling) << 8 << 1 << "R#2|.D#1|.A#0|..A1#0|...A1a#1|..A2#1|.B#1|.C#0|..C1#1";
+    QTest::newRow("move a folder down beside a folder")
+        << int(kMoveAsSibling) << 2 << 6 << "R#2|.A#0|..A2#1|.B#1|.C#0|..C1#1|.A1#0|..A1a#1|.D#1";
+    QTest::newRow("move up into a deeper place")
+        << int(kMove) << 7 << 3 << "R#2|.A#0|..A1#0|...A1a#1|....C1#1|..A2#1|.B#1|.C#0|.D#1";
+    QTest::newRow("move down under the next sibling")
+        << int(kMove) << 5 << 6 << "R#2|.A#0|..A1#0|...A1a#1|..A2#1|.C#0|..C1#1|..B#1|.D#1";
+    QTest::newRow("move up beside the previous sibling")
+        << int(kMoveAsSibling) << 6 << 5 << "R#2|.A#0|..A1#0|...A1a#1|..A2#1|.C#0|..C1#1|.B#1|.D#1";
+    QTest::newRow("copy a subtree in below a leaf")
+        << int(kCopyIn) << 2 << 5
+        << "R#2|.A#0|..A1#0|...A1a#1|..A2#1|.B#1|..A1#0|...A1a#1|.C#0|..C1#1|.D#1";
+    QTest::newRow("copy a subtree in before the first item")
+        << int(kCopyIn) << 6 << -1
+        << "R#2|.C#0|..C1#1|.A#0|..A1#0|...A1a#1|..A2#1|.B#1|.C#0|..C1#1|.D#1";
+    QTest::newRow("rename") << int(kRename) << 4 << -1
+                            << "R#2|.A#0|..A1#0|...A1a#1|..N#1|.B#1|.C#0|..C1#1|.D#1";
+}
+
+void OutlineModelTest::inPlaceUpdatesFollowTheStore() {
+    QFETCH(int, edit);
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(QString, outline);
+    qm::testing::TempDir dir;
+    QVERIFY(qm::testing::WriteTree(dir.File("t.qm"), kTree));
+    qm::TreeStore store(dir.path());
+    QVERIFY(store.Open(dir.File("t.qm")));
+    OutlineModel model(&store);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.reload();
+    qm::NoteTreeView view(QStringLiteral("树型框笔记本"), &model);
+    view.expandAll();
+    QVERIFY(view.selectNode(5));  // B
+    // Every item by title, as the view holds on to them.
+    std::map<QString, QPersistentModelIndex> items;
+    for (int node = 0; node < model.nodeCount(); ++node) {
+        items[model.indexOfNode(node).data().toString()] = model.indexOfNode(node);
+    }
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    bool followed = false;
+    switch (edit) {
+        case kAdd: {
+            const int added = store.AddNode(b, Fields(QStringLiteral("N"), 1));
+            QVERIFY(added > 0);
+            followed = model.insertSubtree(added, 1);
+            break;
+        }
+        case kDelete: {
+            const int count = store.DeleteSubtree(a);
+            QVERIFY(count > 0);
+            followed = model.removeSubtree(a, count);
+            break;
+        }
+        case kMove:
+        case kMoveAsSibling: {
+            int from = a;
+            int to = b;
+            QVERIFY(store.MoveSubtree(&from, &to, edit == kMoveAsSibling));
+            followed = model.moveSubtree(a, to);
+            break;
+        }
+        case kCopyIn: {
+            std::string block;
+            int count = 0;
+            int depth = 0;
+            QVERIFY(store.GetSubtreeBytes(a, &block, &count, &depth));
+            int to = b < 0 ? 1 : b;
+            QVERIFY(store.MoveSubtree(block, count, depth, &to, b < 0));
+            followed = model.insertSubtree(to, count);
+            break;
+        }
+        case kRename:
+            QVERIFY(store.SetField(a, qm::kFieldTitle, "N"));
+            followed = model.refreshRow(a);
+            break;
+    }
+    QVERIFY(followed);
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(qm::testing::OutlineText(store), outline);
+    QCOMPARE(qm::testing::ModelMismatch(model, store), QString());
+    // The items that stay are the same items: still open, B still current.
+    for (const auto& [title, item] : items) {
+        if (!item.isValid()) continue;
+        if (edit != kRename || title != QStringLiteral("A2"))
+            QCOMPARE(item.data().toString(), title);
+        if (model.rowCount(item) > 0) QVERIFY2(view.isExpanded(item), qPrintable(title));
+    }
+    QCOMPARE(view.currentIndex().data().toString(), QStringLiteral("B"));
+    QCOMPARE(view.selectedNode(), OutlineModel::nodeOf(items[QStringLiteral("B")]));
+}
+
+void OutlineModelTest::updatesTheModelCannotFollowReload_data() {
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<int>("node");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("insert beyond the end") << int(kAdd) << 20 << 1;
+    QTest::newRow("remove a count the subtree does not have") << int(kDelete) << 1 << 2;
+    QTest::newRow("remove a node that does not exist") << int(kDelete) << 9 << 1;
+    QTest::newRow("move a node that does not exist") << int(kMove) << 9 << 1;
+    QTest::newRow("refresh a node that does not exist") << int(kRename) << -1 << 0;
+}
+
+void OutlineModelTest::updatesTheModelCannotFollowReload() {
+    QFETCH(int, edit);
+    QFETCH(int, node);
+    QFETCH(int, count);
+    qm::testing::TempDir dir;
+    QVERIFY(qm::testing::WriteTree(dir.File("t.qm"), kTree));
+    qm::TreeStore store(dir.path());
+    QVERIFY(store.Open(dir.File("t.qm")));
+    OutlineModel model(&store);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.reload();
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    bool followed = true;
+    switch (edit) {
+        case kAdd:
+            followed = model.insertSubtree(node, count);
+            break;
+        case kDelete:
+            followed = model.removeSubtree(node, count);
+            break;
+        case kMove:
+            followed = model.moveSubtree(node, count);
+            break;
+        default:
+            followed = model.refreshRow(node);
+    }
+    QVERIFY(!followed);
+    QCOMPARE(resets.count(), 1);  // rebuilt from the store instead
+    QCOMPARE(qm::testing::ModelMismatch(model, store), QString());
 }
 
 QTEST_MAIN(OutlineModelTest)

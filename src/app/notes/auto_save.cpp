@@ -1,0 +1,47 @@
+#include "app/notes/auto_save.h"
+
+#include <QEvent>
+#include <QWidget>
+
+#include "app/notes/note_session.h"
+#include "editor/note_editor.h"
+
+namespace qm {
+
+AutoSave::AutoSave(NoteSession* session, QWidget* window, QObject* parent)
+    : QObject(parent), session_(session), window_(window) {
+    timer_.setSingleShot(true);
+    timer_.setInterval(kDelayMs);
+    connect(&timer_, &QTimer::timeout, this, &AutoSave::saveNow);
+    // Every change starts the quiet time again; a note just loaded has nothing to save.
+    connect(session_->editor(), &NoteEditor::textModified, &timer_,
+            static_cast<void (QTimer::*)()>(&QTimer::start));
+    connect(session_, &NoteSession::noteShown, &timer_, &QTimer::stop);
+    window_->installEventFilter(this);
+}
+
+bool AutoSave::saveNow() {
+    timer_.stop();
+    if (!session_->saveUnsavedChanges()) return false;
+    emit saved();
+    return true;
+}
+
+bool AutoSave::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        switch (event->type()) {
+            case QEvent::WindowDeactivate:
+            case QEvent::Hide:
+                saveNow();
+                break;
+            case QEvent::WindowStateChange:
+                if (window_->isMinimized()) saveNow();
+                break;
+            default:
+                break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace qm
