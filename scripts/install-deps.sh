@@ -9,6 +9,7 @@ packages=(
     libpcre2-dev zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
+    qt6-webengine-dev dbus-daemon
 )
 
 missing=()

@@ -17,6 +17,7 @@ class Backup;
 class EditorPane;
 class MainToolBar;
 class NoteEditor;
+class NoteProperties;
 class NoteSession;
 class NoteTrees;
 class PathCommands;
@@ -24,6 +25,7 @@ class SearchController;
 class SettingsMenu;
 class SettingsStore;
 class SplitterHandle;
+class TagPane;
 class TrayIcon;
 class TreeCommands;
 class TreeMenus;
@@ -50,6 +52,8 @@ public:
     void showFromTray();
     // "退出软件": saves like a close, then ends the program whatever "关闭窗口到托盘" says.
     void exitProgram();
+    // "重新运行本软件": exits as exitProgram does, asking for a new start first.
+    void restartProgram();
 
     // Sets the check state of toolbar button `index` (toggles it when `show` is not given),
     // writes "工具条显示.<index>" unless `persist` is false, and lays out again. Returns false
@@ -81,6 +85,8 @@ public:
     Backup* backup() const { return backup_; }
     PathCommands* paths() const { return paths_; }
     SearchController* search() const { return search_; }
+    TagPane* tags() const { return tags_; }
+    NoteProperties* properties() const { return properties_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -90,6 +96,9 @@ signals:
     void showSelectedNoteRequested();
     // "现在执行一次备份" was chosen.
     void backupNowRequested();
+    // "重新运行本软件": the program is to start again once it has ended (sent just before the
+    // exit's programEnded).
+    void restartRequested();
     // The program must end with `exitCode` (the window has already closed).
     void programEnded(int exitCode);
 
@@ -129,6 +138,8 @@ private:
     Backup* backup_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;
+    TagPane* tags_ = nullptr;
+    NoteProperties* properties_ = nullptr;
     bool exiting_ = false;
 };
 
