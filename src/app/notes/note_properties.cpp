@@ -5,7 +5,6 @@
 #include "app/notes/external_path_change.h"
 #include "app/notes/note_session.h"
 #include "app/notes/properties_dialog.h"
-#include "app/trees/note_tree_view.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/reveal_in_file_manager.h"
 #include "common/qt_text.h"

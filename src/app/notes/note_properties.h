@@ -5,12 +5,13 @@
 #include <QObject>
 #include <QPointer>
 
+#include "app/notes/properties_dialog.h"
+
 class QWidget;
 
 namespace qm {
 
 class NoteSession;
-class PropertiesDialog;
 
 class NoteProperties : public QObject {
     Q_OBJECT

@@ -5,12 +5,12 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "app/note_window.h"
 #include "app/notes/note_properties.h"
 #include "app/notes/properties_dialog.h"
 #include "app/tree_commands/tree_menus.h"
 #include "app/widgets/file_dialog.h"
 #include "app/widgets/reveal_in_file_manager.h"
-#include "note_window.h"
 
 namespace qm {
 

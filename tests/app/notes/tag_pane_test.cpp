@@ -8,11 +8,11 @@
 #include <QWebEngineView>
 
 #include "app/frame/main_tool_bar.h"
+#include "app/note_window.h"
 #include "app/notes/editor_pane.h"
 #include "editor/preview/note_preview.h"
 #include "editor/preview/preview_scheme.h"
 #include "editor/tag_bar.h"
-#include "note_window.h"
 
 namespace qm {
 

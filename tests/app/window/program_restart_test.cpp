@@ -7,9 +7,9 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 
+#include "app/note_window.h"
 #include "app/tree_commands/tree_menus.h"
 #include "app/window/program.h"
-#include "note_window.h"
 
 namespace qm {
 
