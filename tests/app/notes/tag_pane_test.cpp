@@ -34,7 +34,7 @@ class TagPaneTest : public QObject {
                 text = value.toString();
                 done = true;
             });
-        QTest::qWaitFor([&] { return done; }, 20000);
+        if (!QTest::qWaitFor([&] { return done; }, 20000)) return QStringLiteral("<timeout>");
         return text;
     }
     // Waits until the page shows `text` (a snapshot loads asynchronously).
@@ -60,7 +60,7 @@ private slots:
         QVERIFY(!tags().bar()->isVisible());
         QVERIFY(w_->window().toggleToolBar(TagPane::kTagButton, true));
         QVERIFY(tags().bar()->isVisible());
-        QVERIFY(w_->settingsHold(QStringLiteral("工具条显示.9=1")));
+        QVERIFY(w_->settingsHold(QStringLiteral("工具条显示.9=真")));
         // The bar sits above the editor area.
         QVERIFY(tags().bar()->geometry().bottom() < w_->window().editorArea()->geometry().top());
         QVERIFY(w_->window().toggleToolBar(TagPane::kTagButton, false));
