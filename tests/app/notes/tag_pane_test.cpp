@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QWebEngineView>
+#include <memory>
+#include <optional>
 
 #include "app/frame/main_tool_bar.h"
 #include "app/note_window.h"
@@ -26,16 +28,15 @@ class TagPaneTest : public QObject {
     TagPane& tags() { return *w_->window().tags(); }
     // The page shown now, as text.
     QString pageText() {
-        QString text = QStringLiteral("<timeout>");
-        bool done = false;
+        // The answer may come after a timeout: it must not land in this frame.
+        auto answer = std::make_shared<std::optional<QString>>();
         tags().preview()->view()->page()->runJavaScript(
             QStringLiteral("document.body ? document.body.innerText : ''"),
-            [&](const QVariant& value) {
-                text = value.toString();
-                done = true;
-            });
-        if (!QTest::qWaitFor([&] { return done; }, 20000)) return QStringLiteral("<timeout>");
-        return text;
+            [answer](const QVariant& value) { *answer = value.toString(); });
+        if (!QTest::qWaitFor([answer] { return answer->has_value(); }, 20000)) {
+            return QStringLiteral("<timeout>");
+        }
+        return **answer;
     }
     // Waits until the page shows `text` (a snapshot loads asynchronously).
     bool pageShows(const QString& text) {
