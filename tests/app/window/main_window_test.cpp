@@ -245,9 +245,11 @@ void MainWindowTest::captionAndToolbar() {
     QVERIFY(bar->button(3)->isVisible());
     QVERIFY(bar->button(7)->isVisible());
     QVERIFY(!bar->button(12)->isVisible());  // nothing after it yet
-    // A later button lands between its neighbours.
-    QAction* tags = bar->addButton(9, QStringLiteral("标签"), QString(), true);
+    // Button 9 "标签" stands between its neighbours, and its index cannot be taken again.
+    QAction* tags = bar->button(9);
     QVERIFY(tags != nullptr);
+    QCOMPARE(tags->text(), QStringLiteral("标签"));
+    QVERIFY(bar->addButton(9, QStringLiteral("标签"), QString(), true) == nullptr);
     const QList<QAction*> actions = bar->actions();
     QCOMPARE(actions.indexOf(tags), actions.indexOf(bar->button(8)) + 1);
     QCOMPARE(actions.indexOf(bar->button(12)), actions.indexOf(tags) + 1);
