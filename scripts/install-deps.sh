@@ -12,6 +12,7 @@ packages=(
     xvfb xauth x11-apps imagemagick fonts-noto-cjk
     librsvg2-bin desktop-file-utils appstream
     locales
+    qt6-webengine-dev dbus-daemon
 )
 
 missing=()

@@ -187,6 +187,11 @@ public:
     // file. Returns false and changes nothing when the index is out of range.
     bool UpdateNode(int index, const NodeFields& fields);
 
+    // Writes `body` as field 7 and `path` as field 8 and sets the modified time, touching no
+    // file: for tying a note to a file that is already there, or untying it from a file that
+    // is left in place. Returns false and changes nothing when the index is out of range.
+    bool SetBodyAndPath(int index, std::string_view body, std::string_view path);
+
     // Replaces one field in place (field 7 and 8 follow the external-file rules; field 7 sets
     // the modified time). Returns false and changes nothing when the index or field number is
     // out of range.

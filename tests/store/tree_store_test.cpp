@@ -739,6 +739,29 @@ TEST_F(TreeStoreTest, ChangingTheExternalPathMovesOrWritesTheFile) {
     EXPECT_EQ(StoredField(2, 7), "");
 }
 
+TEST_F(TreeStoreTest, SetBodyAndPathTouchesNoFile) {
+    OpenWith(Rec("r", 1) + Rec("a", 2, "old body", "mine\\a.txt") + Rec("b", 2, "b body"));
+    std::filesystem::create_directories(dir_.File("mine"));
+    WriteFileBytes(dir_.File("mine/a.txt"), "user text");
+    WriteFileBytes(dir_.File("other.txt"), "other text");
+
+    // Untied from its file: the file stays, the record holds the text it was given.
+    ASSERT_TRUE(store_->SetBodyAndPath(1, "user text", ""));
+    EXPECT_EQ(ReadFileBytes(dir_.File("mine/a.txt")), "user text");
+    EXPECT_EQ(StoredField(1, 7), "user text");
+    EXPECT_EQ(StoredField(1, 8), "");
+    EXPECT_EQ(StoredField(1, 12), "2024-05-01 09:03:07");
+
+    // Tied to a file that is already there: neither file nor body is written over.
+    ASSERT_TRUE(store_->SetBodyAndPath(2, "", "other.txt"));
+    EXPECT_EQ(ReadFileBytes(dir_.File("other.txt")), "other text");
+    EXPECT_EQ(store_->ReadNode(2, 7), "other text");
+    EXPECT_EQ(StoredField(2, 7), "");
+
+    EXPECT_FALSE(store_->SetBodyAndPath(9, "x", ""));
+    EXPECT_EQ(StoredField(2, 1), "b");
+}
+
 TEST_F(TreeStoreTest, AddNodeWithAnExternalPath) {
     OpenWith(Rec("r", 1));
     WriteFileBytes(dir_.File("existing.txt"), "already there");

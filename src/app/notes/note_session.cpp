@@ -111,6 +111,17 @@ void NoteSession::showSelectedNote() {
     settings::Write(*settings_, settings::kSelectedTreeItem, selected);
 }
 
+void NoteSession::reloadLoadedNote() {
+    if (loadedNote_ < 0) return;
+    NodeRecord record;
+    notebook_->ReadNode(loadedNote_, 0, &record, true);
+    loadedText_ = std::move(record.body);
+    emit noteLoading(loadedNote_);
+    editor_->setText(loadedText_);
+    editor_->showRange(record.selStart, record.selLength);
+    emit noteShown(loadedNote_);
+}
+
 void NoteSession::saveCurrentNote(bool force) {
     if (loadedNote_ < 0) return;
     if (textHeld_) return;  // the editor holds part of the note; the store holds all of it

@@ -52,6 +52,9 @@ public:
     // Selects `item` in the notebook tree without saving or loading anything for that one
     // selection change. Returns false and changes nothing when the item does not exist.
     bool selectQuietly(int item);
+    // Reads the loaded note from the store into the editor again without saving the editor's
+    // text (after its body file changed under it). Does nothing without a loaded note.
+    void reloadLoadedNote();
     // The loaded note is gone (deleted): loaded note = -1, nothing is saved for it.
     void forgetLoadedNote();
 

@@ -17,9 +17,11 @@
 #include "app/notes/checkpoint_scheduler.h"
 #include "app/notes/editor_pane.h"
 #include "app/notes/note_links.h"
+#include "app/notes/note_properties.h"
 #include "app/notes/note_session.h"
 #include "app/notes/path_bar.h"
 #include "app/notes/path_commands.h"
+#include "app/notes/tag_pane.h"
 #include "app/search/note_search.h"
 #include "app/search/search_controller.h"
 #include "app/speech/speech_reading.h"
@@ -83,6 +85,8 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     settingsMenu_->restore();
     applyAlwaysOnTop(settingsMenu_->alwaysOnTop());
     buildNoteFeatures();
+    tags_ = new TagPane(toolBar_, layout_, editorArea_, editor(), this);
+    tags_->followSession(noteSession_);
     paths_ = new PathCommands(trees_->notebookView(), settings_, centralWidget());
     paths_->followSession(noteSession_);
     layout_.setPathBar(paths_->bar(), PathBar::kHeight);
@@ -216,6 +220,11 @@ void MainWindow::buildTreeCommands() {
     treeCommands_ = new TreeCommands(trees_, noteSession_, this);
     treeMenus_ = new TreeMenus(treeCommands_, trees_, this);
     paths_->addNotebookEntries(treeMenus_->notebookMenu(), TreeMenus::kPath);
+    properties_ = new NoteProperties(noteSession_, this);
+    treeMenus_->notebookMenu().addEntry(TreeMenus::kProperties, QStringLiteral("属性"),
+                                        [this] { properties_->open(); });
+    treeMenus_->notebookMenu().addEntry(TreeMenus::kRestart, QStringLiteral("重新运行本软件"),
+                                        [this] { restartProgram(); });
     connect(toolBar_->button(MainToolBar::kNew), &QAction::triggered, treeCommands_,
             [this] { treeCommands_->newChildNote(); });
     connect(toolBar_->button(MainToolBar::kDelete), &QAction::triggered, treeCommands_,
@@ -368,6 +377,11 @@ void MainWindow::exitProgram() {
     tray_->setShown(false);
     close();
     emit programEnded(0);
+}
+
+void MainWindow::restartProgram() {
+    emit restartRequested();
+    exitProgram();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -23,6 +23,7 @@ class FolderTransfer;
 class MainToolBar;
 class NoteEditor;
 class NoteLinks;
+class NoteProperties;
 class NoteSession;
 class NoteTrees;
 class PathCommands;
@@ -31,6 +32,7 @@ class SettingsMenu;
 class SettingsStore;
 class SpeechReading;
 class SplitterHandle;
+class TagPane;
 class TrayIcon;
 class TreeCommands;
 class TreeMenus;
@@ -57,6 +59,8 @@ public:
     void showFromTray();
     // "退出软件": saves like a close, then ends the program whatever "关闭窗口到托盘" says.
     void exitProgram();
+    // "重新运行本软件": exits as exitProgram does, asking for a new start first.
+    void restartProgram();
 
     // Sets the check state of toolbar button `index` (toggles it when `show` is not given),
     // writes "工具条显示.<index>" unless `persist` is false, and lays out again. Returns false
@@ -94,6 +98,8 @@ public:
     NoteLinks* links() const { return links_; }
     AutoTyping* typing() const { return typing_; }
     SpeechReading* speech() const { return speech_; }
+    TagPane* tags() const { return tags_; }
+    NoteProperties* properties() const { return properties_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -103,6 +109,9 @@ signals:
     void showSelectedNoteRequested();
     // "现在执行一次备份" was chosen.
     void backupNowRequested();
+    // "重新运行本软件": the program is to start again once it has ended (sent just before the
+    // exit's programEnded).
+    void restartRequested();
     // The program must end with `exitCode` (the window has already closed).
     void programEnded(int exitCode);
 
@@ -151,6 +160,8 @@ private:
     NoteLinks* links_ = nullptr;
     AutoTyping* typing_ = nullptr;
     SpeechReading* speech_ = nullptr;
+    TagPane* tags_ = nullptr;
+    NoteProperties* properties_ = nullptr;
     bool exiting_ = false;
 };
 

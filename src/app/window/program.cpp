@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSystemTrayIcon>
 
 #include "app/window/autostart_entry.h"
@@ -28,6 +29,11 @@ Session::~Session() {
     settings_.reset();
 }
 
+bool StartNewCopy(const StartOptions& options) {
+    // Without "yes": the new copy shows its window.
+    return QProcess::startDetached(options.executablePath, {}, options.programFolder);
+}
+
 bool StartsHidden(const QStringList& arguments) {
     return arguments.size() >= 2 && arguments.at(1) == QLatin1String("yes");
 }
@@ -44,18 +50,27 @@ int RunProgram() {
     // folder cannot be made the program still starts and works from memory.
     EnterProgramFolder(options.programFolder);
 
-    SingleInstance instance(options.executablePath);
-    if (instance.ActivateRunningCopy()) return 0;
-    instance.Listen();
+    auto instance = std::make_unique<SingleInstance>(options.executablePath);
+    if (instance->ActivateRunningCopy()) return 0;
+    instance->Listen();
 
     QApplication::setQuitOnLastWindowClosed(false);
-    Session session(options);
-    MainWindow& window = session.window();
-    QObject::connect(&instance, &SingleInstance::showRequested, &window, &MainWindow::showFromTray);
+    auto session = std::make_unique<Session>(options);
+    MainWindow& window = session->window();
+    bool restart = false;
+    QObject::connect(instance.get(), &SingleInstance::showRequested, &window,
+                     &MainWindow::showFromTray);
+    QObject::connect(&window, &MainWindow::restartRequested, [&restart] { restart = true; });
     QObject::connect(&window, &MainWindow::programEnded, qApp,
                      [](int code) { QCoreApplication::exit(code); });
     if (!window.startUp()) return 1;
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // The new copy must find the stores' files unlocked and nobody on the socket, or it would
+    // hand over to this one and end.
+    session.reset();
+    instance.reset();
+    if (restart && !StartNewCopy(options)) return 1;
+    return code;
 }
 
 }  // namespace qm

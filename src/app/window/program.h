@@ -33,7 +33,12 @@ private:
 // True when the first argument after the program's name is exactly "yes".
 bool StartsHidden(const QStringList& arguments);
 
-// The whole program: needs a QApplication. Returns the exit status: 0 after a normal end and
+// Starts the program's executable again, detached, in the program folder and without "yes".
+// Returns false when it could not be started. The stores and the single-instance socket must
+// be closed first; their file descriptors are close-on-exec, so the new copy inherits none.
+bool StartNewCopy(const StartOptions& options);
+
+// The whole program (started again after "重新运行本软件"): needs a QApplication. Returns the exit status: 0 after a normal end and
 // for a second launch that handed over to the running copy.
 int RunProgram();
 

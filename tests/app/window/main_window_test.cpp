@@ -247,9 +247,11 @@ void MainWindowTest::captionAndToolbar() {
     QVERIFY(bar->button(7)->isVisible());
     QCOMPARE(bar->button(13)->text(), QStringLiteral("计算"));
     QVERIFY(bar->button(12)->isVisible());  // the calculator stands after it
-    // A later button lands between its neighbours.
-    QAction* tags = bar->addButton(9, QStringLiteral("标签"), QString(), true);
+    // Button 9 "标签" stands between its neighbours, and its index cannot be taken again.
+    QAction* tags = bar->button(9);
     QVERIFY(tags != nullptr);
+    QCOMPARE(tags->text(), QStringLiteral("标签"));
+    QVERIFY(bar->addButton(9, QStringLiteral("标签"), QString(), true) == nullptr);
     const QList<QAction*> actions = bar->actions();
     QCOMPARE(actions.indexOf(tags), actions.indexOf(bar->button(8)) + 1);
     // Typing (10) and reading (11) stand between it and the separator 12; the calculator (13)
