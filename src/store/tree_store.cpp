@@ -743,13 +743,14 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
 }
 
 bool TreeStore::SetBodyAndPath(int index, std::string_view body, std::string_view path) {
+    const EditGroup group(this);
     if (!ValidIndex(index)) return false;
     RecordFields record = SplitRecord(RecordBytes(index));
     record[kFieldBody - 1] = SanitizeField(body);
     record[kFieldExternalPath - 1] = SanitizeField(path);
     record[kFieldModified - 1] = NowText();
-    const size_t start = index_->start(index);
-    return EditChanged(start, index_->end(index) + 1 - start, JoinRecord(record));
+    const size_t start = image_.start(index);
+    return EditChanged(start, image_.end(index) + 1 - start, JoinRecord(record));
 }
 
 bool TreeStore::SetField(int index, int fieldNumber, std::string_view value) {

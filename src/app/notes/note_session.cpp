@@ -143,7 +143,7 @@ void NoteSession::saveCurrentNote(bool force) {
 }
 
 bool NoteSession::saveUnsavedChanges() {
-    if (loadedNote_ < 0) return false;
+    if (loadedNote_ < 0 || textHeld_) return false;
     std::string text = editor_->getText();
     if (text == loadedText_) return false;
     return writeChangedText(std::move(text));

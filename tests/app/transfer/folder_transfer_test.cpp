@@ -19,10 +19,12 @@
 #include "app/widgets/file_dialog.h"
 #include "app/widgets/sectioned_menu.h"
 #include "common/charset.h"
+#include "support/durable_bytes.h"
 
 using qm::FolderTransfer;
 using qm::MessageBox;
 using qm::testing::NoteWindow;
+using qm::testing::DurableBytes;
 using qm::testing::ReadFileBytes;
 using qm::testing::WriteFileBytes;
 
@@ -154,7 +156,7 @@ void FolderTransferTest::importCommandAddsTheFolder() {
     QCOMPARE(shownTexts()[0], U("是否使用原来的文件路径保存导入的数据？"));
     QVERIFY2(shownTexts()[1].startsWith(U("导入完成！")), qPrintable(shownTexts()[1]));
     QCOMPARE(transfer().importCaption(), U("导入"));
-    QCOMPARE(ReadFileBytes(w_->file("笔记本.qm")), w_->notebook().image());
+    QCOMPARE(DurableBytes(w_->file("笔记本.qm")), w_->notebook().image());
 }
 
 void FolderTransferTest::cancelledOrNothingSelectedDoesNothing_data() {
@@ -166,7 +168,7 @@ void FolderTransferTest::cancelledOrNothingSelectedDoesNothing_data() {
 void FolderTransferTest::cancelledOrNothingSelectedDoesNothing() {
     QFETCH(bool, cancel);
     put("1.txt", "one");
-    const std::string before = ReadFileBytes(w_->file("笔记本.qm"));
+    const std::string before = DurableBytes(w_->file("笔记本.qm"));
     if (!cancel) w_->view().setCurrentIndex(QModelIndex());
     for (int run = 0; run < 2; ++run) {
         qm::FileDialog::setNextFileName(cancel ? QString() : QString::fromStdString(source_));
@@ -177,7 +179,7 @@ void FolderTransferTest::cancelledOrNothingSelectedDoesNothing() {
         }
     }
     QCOMPARE(qm::FileDialog::answeredCount(), 2);
-    QCOMPARE(ReadFileBytes(w_->file("笔记本.qm")), before);
+    QCOMPARE(DurableBytes(w_->file("笔记本.qm")), before);
     QCOMPARE(shownTexts(), QStringList());
     QCOMPARE(transfer().importCaption(), U("导入"));
     QCOMPARE(transfer().exportCaption(), U("导出"));
@@ -204,7 +206,7 @@ void FolderTransferTest::choosingImportAgainStopsIt() {
     // The first file went in; the rest of the folder and its subfolder did not.
     QCOMPARE(outline(), U("笔记本#2|.笔记0#1|.笔记1#0|..导入的文件夹#0|...f100#1"));
     QVERIFY(shownTexts().last().startsWith(U("导入完成！")));
-    QCOMPARE(ReadFileBytes(w_->file("笔记本.qm")), w_->notebook().image());
+    QCOMPARE(DurableBytes(w_->file("笔记本.qm")), w_->notebook().image());
 }
 
 void FolderTransferTest::commandsThatChangeTheNotebookWaitForTheImport() {

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "app/frame/main_tool_bar.h"
+#include "app/notes/auto_save.h"
 #include "app/note_window.h"
 #include "app/typing/typing_bar.h"
 #include "app/typing/typing_progress_bar.h"
@@ -178,6 +179,8 @@ private slots:
         TypingWindow w(QStringLiteral("abcdefgh"));
         w.setInterval(10);
         QString stored;
+        QString autoStored;
+        bool autoWrote = true;
         QString afterPaste;
         bool newEnabled = true;
         bool deleteEnabled = true;
@@ -185,6 +188,8 @@ private slots:
         w.at(3, [&] {
             emit w.window.window().saveCurrentNoteRequested(true);  // F12, tray, exit
             stored = FromGb(w.window.field(1, kBodyField));
+            autoWrote = w.window.window().autoSave()->saveNow();  // the quiet time, focus loss
+            autoStored = FromGb(w.window.field(1, kBodyField));
             w.window.window().toolBar()->button(4)->trigger();  // "粘贴"
             w.window.editor().clear();
             afterPaste = w.window.shown();
@@ -197,6 +202,8 @@ private slots:
         });
         w.bar().typeButton()->click();
         QCOMPARE(stored, QStringLiteral("abcdefgh"));
+        QVERIFY(!autoWrote);
+        QCOMPARE(autoStored, QStringLiteral("abcdefgh"));
         QCOMPARE(afterPaste, QStringLiteral("abc"));
         QVERIFY(!newEnabled);
         QVERIFY(!deleteEnabled);
