@@ -1,7 +1,5 @@
 #include "store/external_file.h"
 
-#include "common/charset.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+
+#include "common/charset.h"
 
 namespace qm {
 namespace fs = std::filesystem;
@@ -54,6 +55,19 @@ std::string ResolveStoredPath(std::string_view programFolder, std::string_view s
     if (path.front() == '\\' && folder == "/") path.remove_prefix(1);
     for (const char c : path) resolved.push_back(c == '\\' ? '/' : c);
     return resolved;
+}
+
+std::string NewExternalName() {
+    // Seeded once: a generator seeded from the clock for every name repeats the same name for
+    // every name made within one clock tick.
+    static std::mt19937 generator{std::random_device{}()};
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static const std::string kPrefix = Utf8ToGb18030("外部存储\\");
+    std::uniform_int_distribution<int> pick(0, 35);
+    std::string name = kPrefix;
+    for (int i = 0; i < 8; ++i) name.push_back(kAlphabet[pick(generator)]);
+    name += ".txt";
+    return name;
 }
 
 bool RegularFileExists(const std::string& path) {

@@ -10,10 +10,14 @@ namespace qm {
 // names no file on this system.
 bool IsDrivePath(std::string_view path);
 
-// The file-system path (UTF-8) of a stored path (GB18030 text): "/..." is absolute; a drive path is returned
-// unchanged; "\..." is appended to `programFolder`; anything else gets the program folder and
-// a separator in front. In relative paths every "\" becomes "/". An empty program folder
-// stands for the current folder. An empty path stays empty.
+// A new stored path for a long body: "外部存储\" + eight characters from A-Z and 0-9 + ".txt"
+// (GB18030). Random, so callers that must not reuse a name check that it is free.
+std::string NewExternalName();
+
+// The file-system path (UTF-8) of a stored path (GB18030 text): "/..." is absolute; a drive path is
+// returned unchanged; "\..." is appended to `programFolder`; anything else gets the program folder
+// and a separator in front. In relative paths every "\" becomes "/". An empty program folder stands
+// for the current folder. An empty path stays empty.
 std::string ResolveStoredPath(std::string_view programFolder, std::string_view path);
 
 // These take resolved paths.

@@ -2,9 +2,9 @@
 
 #include <climits>
 #include <cstdlib>
-#include <random>
 
 #include "common/charset.h"
+#include "store/external_file.h"
 #include "store/folder_listing.h"
 #include "store/record_format.h"
 #include "store/time_text.h"
@@ -51,14 +51,8 @@ const std::string& ImportBatch::NowText() {
 }
 
 std::string ImportBatch::NewExternalName() {
-    static std::mt19937 generator{std::random_device{}()};
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static const std::string kPrefix = Utf8ToGb18030("外部存储\\");
-    std::uniform_int_distribution<int> pick(0, 35);
     for (;;) {
-        std::string name = kPrefix;
-        for (int i = 0; i < 8; ++i) name.push_back(kAlphabet[pick(generator)]);
-        name += ".txt";
+        std::string name = qm::NewExternalName();
         // Files of this batch are written before the batch is committed: they count as taken.
         if (namesGiven_.insert(name).second && !store_.ExternalFileExists(name)) return name;
     }

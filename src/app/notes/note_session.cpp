@@ -1,7 +1,6 @@
 #include "app/notes/note_session.h"
 
 #include <QApplication>
-#include <random>
 
 #include "app/trees/note_tree_view.h"
 #include "app/widgets/message_box.h"
@@ -9,6 +8,7 @@
 #include "editor/note_editor.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "store/external_file.h"
 #include "store/tree_store.h"
 
 namespace qm {
@@ -39,17 +39,7 @@ NoteSession::NoteSession(NoteEditor* editor, TreeStore* notebook, NoteTreeView* 
 
 NoteSession::~NoteSession() = default;
 
-std::string NoteSession::NewExternalName() {
-    // Seeded once: a generator seeded from the clock for every name repeats the same name for
-    // every name made within one clock tick.
-    static std::mt19937 generator{std::random_device{}()};
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::uniform_int_distribution<int> pick(0, 35);
-    std::string name = ExternalPrefix();
-    for (int i = 0; i < 8; ++i) name.push_back(kAlphabet[pick(generator)]);
-    name += ".txt";
-    return name;
-}
+std::string NoteSession::NewExternalName() { return qm::NewExternalName(); }
 
 void NoteSession::addSelectionBlocker(SelectionBlocker blocker) {
     blockers_.push_back(std::move(blocker));

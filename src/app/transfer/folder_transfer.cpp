@@ -93,6 +93,14 @@ void FolderTransfer::setImportState(RunState state) {
     for (QAction* action : guarded_) action->setEnabled(state == RunState::kIdle);
 }
 
+ImportOptions FolderTransfer::importOptions(bool keepFilePaths, EventPump& pump) {
+    ImportOptions options;
+    options.keepFilePaths = keepFilePaths;
+    options.control.stop = &importStopRequested_;
+    options.control.betweenSteps = [&pump] { pump(); };
+    return options;
+}
+
 bool FolderTransfer::askKeepFilePaths() {
     return MessageBox::question(
                dialogParent_, QStringLiteral("是否使用原来的文件路径保存导入的数据？"),
@@ -128,11 +136,7 @@ void FolderTransfer::importCommand() {
         session_->saveCurrentNote(true);
         TreeStore& notebook = trees_->notebook();
         EventPump pump;
-        ImportOptions options;
-        options.keepFilePaths = keep;
-        options.control.stop = &importStopRequested_;
-        options.control.betweenSteps = [&pump] { pump(); };
-        ImportBatch batch(notebook, options);
+        ImportBatch batch(notebook, importOptions(keep, pump));
         const int depth = notebook.BeginBatch(item);
         std::string path = folder.toStdString();
         while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -166,11 +170,7 @@ void FolderTransfer::importDropped(const QStringList& paths) {
     session_->saveCurrentNote(true);
     TreeStore& notebook = trees_->notebook();
     EventPump pump;
-    ImportOptions options;
-    options.keepFilePaths = keep;
-    options.control.stop = &importStopRequested_;
-    options.control.betweenSteps = [&pump] { pump(); };
-    ImportBatch batch(notebook, options);
+    ImportBatch batch(notebook, importOptions(keep, pump));
     const int depth = notebook.BeginBatch(item);
     if (depth < 0) {
         MessageBox::warning(dialogParent_, QStringLiteral("发生不可预测的错误！"));

@@ -15,7 +15,9 @@ class QWidget;
 
 namespace qm {
 
+class EventPump;
 class ImportBatch;
+struct ImportOptions;
 class Stopwatch;
 class NoteSession;
 class NoteTrees;
@@ -69,6 +71,9 @@ private:
     void setImportState(RunState state);
     QString importSummary(const ImportTally& tally) const;
     bool askKeepFilePaths();
+    // The options of an import run: file paths kept or not, this object's stop flag, and
+    // `pump` between steps so the window answers.
+    ImportOptions importOptions(bool keepFilePaths, EventPump& pump);
 
     NoteTrees* trees_;
     NoteSession* session_;
