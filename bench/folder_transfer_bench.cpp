@@ -1,7 +1,9 @@
 // Folder import and export of a generated tree of 10,000 text files (about 50 MB: UTF-8, GBK,
 // UTF-16 and a few gzip files) beside `cp -r` of the same trees in the same run: files per
 // second, the ratio to cp -r, and the longest stretch between two steps (where the window
-// processes its events and a stop request is read).
+// processes its events and a stop request is read). With the window built, the same runs go
+// through the real window's "导入" and "导出" (offscreen): the longest gap between two ticks of
+// a 1 ms timer on the window's thread, and the time from a stop request to the run's end.
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -18,6 +20,19 @@
 #include "store/folder_import.h"
 #include "store/tree_store.h"
 #include "time_keeping_reporter.h"
+
+#ifdef QM_WINDOW_BENCH
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "app/transfer/folder_transfer.h"
+#include "app/trees/note_tree_view.h"
+#include "app/trees/note_trees.h"
+#include "app/widgets/file_dialog.h"
+#include "app/widgets/message_box.h"
+#include "bench_session.h"
+#endif
 
 namespace qm {
 namespace {
@@ -201,6 +216,141 @@ void ExportOurs(benchmark::State& state) {
     SetCounters(state, longest);
 }
 
+#ifdef QM_WINDOW_BENCH
+// The longest time the window's thread went without getting to a 1 ms timer's tick.
+class GapWatch {
+public:
+    GapWatch() {
+        beat_.setTimerType(Qt::PreciseTimer);
+        beat_.setInterval(1);
+        QObject::connect(&beat_, &QTimer::timeout, [this] {
+            longestMs_ = std::max(longestMs_, sinceTick_.nsecsElapsed() / 1e6);
+            sinceTick_.restart();
+        });
+    }
+    void start() {
+        longestMs_ = 0;
+        sinceTick_.start();
+        beat_.start();
+    }
+    double stop() {
+        beat_.stop();
+        return longestMs_;
+    }
+
+private:
+    QTimer beat_;
+    QElapsedTimer sinceTick_;
+    double longestMs_ = 0;
+};
+
+// The real window on a fresh program folder whose notebook holds only its root, selected.
+std::unique_ptr<Session> FreshWindow(const fs::path& folder) {
+    RemoveQuietly(folder);
+    fs::create_directories(folder);
+    std::unique_ptr<Session> session = bench::StartBenchSession(folder.string());
+    session->window().trees()->notebookView()->selectNode(0);
+    QCoreApplication::processEvents();
+    return session;
+}
+
+// "导入" of the source tree below the root; `stopAfterMs` >= 0 chooses "停止导入" that long
+// after the start and reports how long the run took from there to its end.
+void ImportThroughWindow(benchmark::State& state, int stopAfterMs) {
+    const fs::path folder = Shared().root / "window";
+    double longest = 0;
+    double stopMs = 0;
+    int notes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::unique_ptr<Session> session = FreshWindow(folder);
+        FolderTransfer& transfer = *session->window().transfer();
+        MessageBox::setAnswerInAdvance(true);
+        MessageBox::setNextAnswer(QMessageBox::No);  // file paths not kept
+        FileDialog::setNextFileName(QString::fromStdString(Shared().source.string()));
+        QElapsedTimer sinceStop;
+        if (stopAfterMs >= 0) {
+            QTimer::singleShot(stopAfterMs, [&] {
+                sinceStop.start();
+                transfer.importCommand();
+            });
+        }
+        GapWatch gaps;
+        state.ResumeTiming();
+        gaps.start();
+        QElapsedTimer run;
+        run.start();
+        transfer.importCommand();
+        std::fprintf(stderr, "import %lld ms stop valid %d\n", (long long)run.elapsed(),
+                     sinceStop.isValid());
+        longest = std::max(longest, gaps.stop());
+        if (sinceStop.isValid()) stopMs = std::max(stopMs, sinceStop.nsecsElapsed() / 1e6);
+        state.PauseTiming();
+        notes = session->window().trees()->notebook().NodeCount() - 1;
+        session.reset();
+        if (stopAfterMs < 0 && notes != kFiles + kFolders + 1) {
+            state.SkipWithError("not every file was imported");
+            break;
+        }
+        if (stopAfterMs >= 0 && !sinceStop.isValid()) {
+            state.SkipWithError("ended before the stop");
+            break;
+        }
+        state.ResumeTiming();
+    }
+    if (stopAfterMs < 0) SetCounters(state, -1);
+    state.counters["longest_gap_ms"] = longest;
+    if (stopAfterMs >= 0) {
+        state.counters["stop_to_end_ms"] = stopMs;
+        state.counters["notes_read"] = notes;
+    }
+}
+
+// "导出" of the imported tree; `stopAfterMs` as for the import.
+void ExportThroughWindow(benchmark::State& state, int stopAfterMs) {
+    const fs::path folder = Shared().root / "window";
+    std::unique_ptr<Session> session = FreshWindow(folder);
+    TreeStore& notebook = session->window().trees()->notebook();
+    ImportFolder(notebook, 0, Shared().source.string(), {});
+    session.reset();
+    session = bench::StartBenchSession(folder.string());
+    session->window().trees()->notebookView()->selectNode(1);
+    QCoreApplication::processEvents();
+    FolderTransfer& transfer = *session->window().transfer();
+    const fs::path out = Shared().root / "exported-window";
+    double longest = 0;
+    double stopMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        RemoveQuietly(out);
+        fs::create_directories(out);
+        MessageBox::setAnswerInAdvance(true);
+        FileDialog::setNextFileName(QString::fromStdString(out.string()));
+        QElapsedTimer sinceStop;
+        if (stopAfterMs >= 0) {
+            QTimer::singleShot(stopAfterMs, [&] {
+                sinceStop.start();
+                transfer.exportCommand();
+            });
+        }
+        GapWatch gaps;
+        state.ResumeTiming();
+        gaps.start();
+        transfer.exportCommand();
+        longest = std::max(longest, gaps.stop());
+        if (sinceStop.isValid()) stopMs = std::max(stopMs, sinceStop.nsecsElapsed() / 1e6);
+        if (stopAfterMs >= 0 && !sinceStop.isValid()) state.SkipWithError("ended before the stop");
+        if (stopAfterMs < 0 && !fs::exists(out / "资料" / "文件夹99" / "笔记99.txt")) {
+            state.SkipWithError("the export is incomplete");
+        }
+    }
+    RemoveQuietly(out);
+    if (stopAfterMs < 0) SetCounters(state, -1);
+    state.counters["longest_gap_ms"] = longest;
+    if (stopAfterMs >= 0) state.counters["stop_to_end_ms"] = stopMs;
+}
+#endif
+
 class RatioReporter : public bench::TimeKeepingReporter {
 public:
     void PrintRatios() const {
@@ -220,6 +370,10 @@ public:
 
 int main(int argc, char** argv) {
     using namespace qm;
+#ifdef QM_WINDOW_BENCH
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+#endif
     benchmark::Initialize(&argc, argv);
     std::printf("source tree: %d files, %.1f MB\n", kFiles, Shared().bytes / 1e6);
     auto reg = [](const char* name, auto fn) {
@@ -233,6 +387,12 @@ int main(int argc, char** argv) {
     reg("Export/ours", ExportOurs);
     // cp -r of the tree the export writes (its files hold GB18030 text).
     reg("Export/cp-r", [](benchmark::State& s) { CopyTree(s, Shared().root / "exported"); });
+#ifdef QM_WINDOW_BENCH
+    reg("Import/window", [](benchmark::State& s) { ImportThroughWindow(s, -1); });
+    reg("ImportStop/window", [](benchmark::State& s) { ImportThroughWindow(s, 1000); });
+    reg("Export/window", [](benchmark::State& s) { ExportThroughWindow(s, -1); });
+    reg("ExportStop/window", [](benchmark::State& s) { ExportThroughWindow(s, 1000); });
+#endif
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();

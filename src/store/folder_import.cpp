@@ -1,7 +1,6 @@
 #include "store/folder_import.h"
 
-#include <climits>
-#include <cstdlib>
+#include <algorithm>
 
 #include "common/charset.h"
 #include "store/external_file.h"
@@ -13,32 +12,12 @@
 namespace qm {
 
 namespace {
-
-// The canonical form of an existing path; empty when it cannot be resolved.
-std::string Canonical(const std::string& path) {
-    if (path.empty()) return {};
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool StartsWith(const std::string& text, const std::string& head) {
-    return text.compare(0, head.size(), head) == 0;
-}
-
-// The folder path (UTF-8) read back from its GB18030 form unchanged: only such paths can be
-// kept in a record and found again.
-bool SurvivesGb18030(const std::string& utf8) { return Gb18030ToUtf8(Utf8ToGb18030(utf8)) == utf8; }
-
+constexpr size_t kRecordChunk = size_t{1} << 22;
 }  // namespace
 
 ImportBatch::ImportBatch(TreeStore& store, ImportOptions options)
     : store_(store), options_(std::move(options)) {
-    programFolder_ = Canonical(store_.programFolder().empty() ? "." : store_.programFolder());
+    programFolder_ = CanonicalPath(store_.programFolder().empty() ? "." : store_.programFolder());
 }
 
 const std::string& ImportBatch::NowText() {
@@ -76,105 +55,92 @@ int ImportBatch::AppendBatchRecord(int parentDepth, std::string_view title, std:
     fields[kFieldCreated - 1] = now;
     fields[kFieldModified - 1] = now;
     fields[kFieldAccessed - 1] = now;
-    records_ += JoinRecord(fields);
+    const std::string record = JoinRecord(fields);
+    if (records_.empty() || records_.back().size() + record.size() > kRecordChunk) {
+        records_.emplace_back().reserve(std::max(kRecordChunk, record.size()));
+    }
+    records_.back() += record;
+    recordBytes_ += record.size();
     ++tally_.notes;
     return parentDepth + 1;
 }
 
-bool ImportBatch::IsOwnDataFile(const std::string& path) const {
-    if (programFolder_.empty()) return false;
-    const std::string file = Canonical(path);
-    if (file.empty()) return false;
-    const std::string inside = programFolder_ == "/" ? "/" : programFolder_ + "/";
-    if (!StartsWith(file, inside)) return false;
-    const std::string rest = file.substr(inside.size());
-    if (StartsWith(rest, "备份文件/") || StartsWith(rest, "外部存储/")) return true;
-    if (rest.find('/') != std::string::npos) return false;
-    return EndsWith(rest, ".qm") || EndsWith(rest, ".journal") || EndsWith(rest, ".ini");
+std::string ImportBatch::records() const {
+    std::string all;
+    all.reserve(recordBytes_);
+    for (const std::string& chunk : records_) all += chunk;
+    return all;
 }
 
-void ImportBatch::ImportFile(int parentDepth, const std::string& path) {
-    const std::string title = Utf8ToGb18030(TitleFromFileName(path));
-    if (options_.keepFilePaths) {
-        if (IsOwnDataFile(path)) {
-            if (tally_.refused++ == 0) tally_.firstRefused = path;
-            return;
-        }
-        // A name with no GB18030 form could not be found again from the record: such a
-        // file is read like any other.
-        if (!path.empty() && path[0] == '/' && SurvivesGb18030(path)) {
+ImportWalkOptions ImportBatch::walkOptions() const {
+    ImportWalkOptions walk;
+    walk.keepFilePaths = options_.keepFilePaths;
+    walk.programFolder = programFolder_;
+    return walk;
+}
+
+void ImportBatch::Add(ImportItem&& item) {
+    using Kind = ImportItem::Kind;
+    switch (item.kind) {
+        case Kind::kFolder:
+            AppendBatchRecord(item.parentDepth, item.title, std::move(item.body), {},
+                              item.hasChildren);
+            break;
+        case Kind::kFile:
             ++tally_.files;
-            AppendBatchRecord(parentDepth, title, {}, Utf8ToGb18030(path));
-            return;
-        }
+            AppendBatchRecord(item.parentDepth, item.title, std::move(item.body));
+            break;
+        case Kind::kKeptFile:
+            ++tally_.files;
+            AppendBatchRecord(item.parentDepth, item.title, {}, item.externalPath);
+            break;
+        case Kind::kRefused:
+            if (tally_.refused++ == 0) tally_.firstRefused = item.path;
+            break;
+        case Kind::kSkipped:
+            ++tally_.skipped;
+            break;
+        case Kind::kDepthCapped:
+            tally_.depthCapped = true;
+            break;
+        case Kind::kStep:
+            break;
     }
-    ++tally_.files;
-    AppendBatchRecord(parentDepth, title, ReadRegularTextFile(path));
+}
+
+bool ImportBatch::Walk(const std::function<bool(ImportWalk&)>& run) {
+    ImportWalkOptions walkOptions = this->walkOptions();
+    walkOptions.control = options_.control;
+    ImportWalk walk(std::move(walkOptions), [this](ImportItem&& item) { Add(std::move(item)); });
+    if (run(walk)) return true;
+    tally_.stopped = true;
+    return false;
 }
 
 void ImportBatch::ImportFolderTree(int parentDepth, const std::string& folder) {
-    if (parentDepth + 1 > kMaxTransferDepth) {
-        tally_.depthCapped = true;
-        return;
-    }
-    std::string prefix = folder;
-    if (prefix.empty() || prefix.back() != '/') prefix += '/';
-    const std::vector<std::string> files = ListFolder(prefix, "*.txt|*.htm", false);
-    const std::vector<std::string> folders = ListFolder(prefix, "*", true);
-    const bool roomForChildren = parentDepth + 2 <= kMaxTransferDepth;
-    if (!roomForChildren && !(files.empty() && folders.empty())) tally_.depthCapped = true;
-
-    const int depth = AppendBatchRecord(parentDepth, Utf8ToGb18030(LastFolderName(prefix)),
-                                        ReadRegularTextFile(prefix + ".dirtxt"), {},
-                                        roomForChildren && !(files.empty() && folders.empty()));
-    if (!roomForChildren) return;
-
-    const TransferControl& control = options_.control;
-    for (const std::string& file : files) {
-        ImportFile(depth, file);
-        control.step();
-        if (control.stopRequested()) {
-            tally_.stopped = true;
-            return;
-        }
-    }
-    for (const std::string& sub : folders) {
-        // A stop chosen while the events of the last step were processed.
-        if (control.stopRequested()) {
-            tally_.stopped = true;
-            return;
-        }
-        ImportFolderTree(depth, sub);
-        if (control.stopRequested()) {
-            tally_.stopped = true;
-            return;
-        }
-        control.step();
-    }
+    Walk([&](ImportWalk& walk) { return walk.Folder(parentDepth, folder); });
 }
 
 void ImportBatch::ImportPath(int parentDepth, const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    if (IsFolder(trimmed)) {
-        ImportFolderTree(parentDepth, trimmed);
-    } else if (IsRegularFile(trimmed)) {
-        ImportFile(parentDepth, trimmed);
-    } else {
-        ++tally_.skipped;
-    }
+    Walk([&](ImportWalk& walk) { return walk.Path(parentDepth, path); });
 }
 
 bool ImportBatch::Commit(int index, int builtForDepth) {
     const int depth = store_.BeginBatch(index);
     if (depth < 0) {
         records_.clear();
+        recordBytes_ = 0;
         return false;
     }
-    if (depth != builtForDepth) TreeStore::ShiftDepth(&records_, depth - builtForDepth);
-    store_.AppendBatchBytes(records_);
+    store_.ReserveBatch(recordBytes_);
+    for (std::string& chunk : records_) {
+        if (depth != builtForDepth) TreeStore::ShiftDepth(&chunk, depth - builtForDepth);
+        store_.AppendBatchBytes(chunk);
+        std::string().swap(chunk);
+    }
     store_.CommitBatch();
     records_.clear();
+    recordBytes_ = 0;
     store_.BuildOutline();  // the node count takes in the new records
     return true;
 }

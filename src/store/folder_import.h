@@ -8,7 +8,9 @@
 #include <functional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
+#include "store/folder_walk.h"
 #include "store/transfer_control.h"
 
 namespace qm {
@@ -61,25 +63,36 @@ public:
     // regular file (whatever its extension) as a leaf; anything else is skipped.
     void ImportPath(int parentDepth, const std::string& path);
 
+    // What an ImportWalk of this batch reads with: the batch's file-path choice and the
+    // program folder its kept paths are checked against (stop and steps are the caller's).
+    ImportWalkOptions walkOptions() const;
+    // Adds one item of a walk (records and tallies; steps are ignored).
+    void Add(ImportItem&& item);
+    // Marks the batch as stopped before it read everything.
+    void SetStopped() { tally_.stopped = true; }
+
     // Inserts the records as the last children of `index`, in one edit of the file, shifted
     // to the node's depth at this moment. Returns false, inserting nothing, when the node
     // does not exist. The batch is empty afterwards.
     bool Commit(int index, int builtForDepth);
 
-    const std::string& records() const { return records_; }
+    // The records so far, joined (a copy).
+    std::string records() const;
     const ImportTally& tally() const { return tally_; }
     bool stopRequested() const { return options_.control.stopRequested(); }
 
 private:
-    void ImportFile(int parentDepth, const std::string& path);
-    // True when keeping `path` would let note edits overwrite the program's own files.
-    bool IsOwnDataFile(const std::string& path) const;
     std::string NewExternalName();
     const std::string& NowText();
+    // Walks with the batch's own options and adds what it finds; false when it stopped.
+    bool Walk(const std::function<bool(ImportWalk&)>& run);
 
     TreeStore& store_;
     ImportOptions options_;
-    std::string records_;
+    // Records in pieces of about kRecordChunk bytes: a single growing text would copy all it
+    // holds each time it grows, a long pause once it is tens of megabytes.
+    std::vector<std::string> records_;
+    size_t recordBytes_ = 0;
     ImportTally tally_;
     std::string programFolder_;  // canonical, UTF-8; empty when unknown
     std::unordered_set<std::string> namesGiven_;

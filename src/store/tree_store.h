@@ -257,6 +257,8 @@ public:
     int BeginBatch(int index);
     // Appends complete records to the batch.
     void AppendBatchBytes(std::string_view records) { batchBuffer_.append(records); }
+    // Makes room for `bytes` more batch bytes at once, so a large batch is copied only once.
+    void ReserveBatch(size_t bytes) { batchBuffer_.reserve(batchBuffer_.size() + bytes); }
     // Inserts the batch behind the subtree named in BeginBatch, with one file edit, and
     // empties it. The node count is not changed: rebuild the outline afterwards.
     void CommitBatch();

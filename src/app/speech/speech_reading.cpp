@@ -33,13 +33,13 @@ const char* const kSavedCaption = "保存完成！";
 }  // namespace
 
 SpeechReading::SpeechReading(MainToolBar* toolBar, WindowLayout& layout, QWidget* clientArea,
-                             NoteSession* session, SettingsStore* settings, SpeechEngine* engine,
-                             QObject* parent)
+                             NoteSession* session, SettingsStore* settings,
+                             std::function<SpeechEngine*()> engine, QObject* parent)
     : QObject(parent),
       session_(session),
       settings_(settings),
       bar_(new SpeechBar(clientArea)),
-      voice_(new SpeechVoice(engine, this)) {
+      voice_(new SpeechVoice(std::move(engine), this)) {
     bar_->hide();
     WindowLayout::Bar bar;
     bar.button = kToolBarButton;

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -30,11 +31,12 @@ public:
     static constexpr int kSavedCaptionMs = 500;
 
     // Adds the toolbar button and the bar (hidden until checked), restores voice, speed and
-    // volume from `settings`. `engine` may be null (no voices). Everything passed in must
+    // volume from `settings`. `engine` is asked for the engine only when the bar is first
+    // used (starting one takes time); it may give null (no voices). Everything passed in must
     // outlive this object.
     SpeechReading(MainToolBar* toolBar, WindowLayout& layout, QWidget* clientArea,
-                  NoteSession* session, SettingsStore* settings, SpeechEngine* engine,
-                  QObject* parent = nullptr);
+                  NoteSession* session, SettingsStore* settings,
+                  std::function<SpeechEngine*()> engine, QObject* parent = nullptr);
     ~SpeechReading() override;
 
     // "朗读": starts reading when idle, otherwise toggles pausing.

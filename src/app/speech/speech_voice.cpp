@@ -22,10 +22,21 @@ void LowerThisThreadsPriority() {
 }
 }  // namespace
 
-SpeechVoice::SpeechVoice(SpeechEngine* engine, QObject* parent)
-    : QObject(parent), engine_(engine), factory_(CreateDeviceOutput) {
+SpeechVoice::SpeechVoice(EngineSource engine, QObject* parent)
+    : QObject(parent), engineSource_(std::move(engine)), factory_(CreateDeviceOutput) {
     feedTimer_.setInterval(kFeedIntervalMs);
     connect(&feedTimer_, &QTimer::timeout, this, &SpeechVoice::feed);
+}
+
+SpeechVoice::SpeechVoice(SpeechEngine* engine, QObject* parent)
+    : SpeechVoice(EngineSource([engine] { return engine; }), parent) {}
+
+SpeechEngine* SpeechVoice::engine() const {
+    if (!engineAsked_) {
+        engineAsked_ = true;
+        engine_ = engineSource_ ? engineSource_() : nullptr;
+    }
+    return engine_;
 }
 
 SpeechVoice::~SpeechVoice() {
@@ -54,18 +65,18 @@ void SpeechVoice::recreate() {
 
 QStringList SpeechVoice::listVoices() const {
     QStringList out;
-    if (engine_ == nullptr) return out;
-    for (const std::string& v : engine_->ListVoices()) out << QString::fromStdString(v);
+    if (engine() == nullptr) return out;
+    for (const std::string& v : engine()->ListVoices()) out << QString::fromStdString(v);
     return out;
 }
 
 bool SpeechVoice::selectVoice(const QString& description) {
-    return engine_ != nullptr && engine_->SelectVoice(description.toStdString());
+    return engine() != nullptr && engine()->SelectVoice(description.toStdString());
 }
 
 void SpeechVoice::setRate(int rate) {
     rate_ = rate;
-    if (engine_ != nullptr) engine_->SetRate(rate);
+    if (engine() != nullptr) engine()->SetRate(rate);
     if (!active_ || !stream_) return;
     // The rest of the text again, from the word being heard, at the new speed. What the
     // output has queued plays out first; words not yet heard of the old run are dropped.
@@ -93,10 +104,10 @@ void SpeechVoice::startStream(int charBase, int64_t base) {
     stream_->base = base;
     Stream* stream = stream_.get();
     const std::string rest = text_.substr(static_cast<size_t>(Utf8OffsetOfChar(text_, charBase)));
-    SpeechEngine* engine = engine_;
-    stream->thread = std::thread([stream, rest, engine] {
+    SpeechEngine* synthesizer = engine();
+    stream->thread = std::thread([stream, rest, synthesizer] {
         LowerThisThreadsPriority();
-        engine->Synthesize(
+        synthesizer->Synthesize(
             rest,
             [stream](const int16_t* s, size_t n) {
                 std::lock_guard<std::mutex> lock(stream->mutex);
@@ -115,21 +126,21 @@ void SpeechVoice::startStream(int charBase, int64_t base) {
 bool SpeechVoice::speak(const std::string& utf8) {
     recreate();
     lastError_.clear();
-    if (engine_ == nullptr) {
+    if (engine() == nullptr) {
         lastError_ = QStringLiteral("没有可用的语音引擎，无法朗读。");
         return false;
     }
     output_ = factory_(&lastError_);
     if (!output_) return false;
     output_->setVolume(volume_ / 100.0);
-    if (!output_->start(engine_->SampleRate())) {
+    if (!output_->start(engine()->SampleRate())) {
         lastError_ = QStringLiteral("音频输出设备不接受朗读的声音格式，无法朗读。");
         output_.reset();
         return false;
     }
     // Loudness is the output's, so that a change is heard at once.
-    engine_->SetVolume(100);
-    engine_->SetRate(rate_);
+    engine()->SetVolume(100);
+    engine()->SetRate(rate_);
     text_ = utf8;
     active_ = true;
     startStream(0, 0);
@@ -153,8 +164,8 @@ void SpeechVoice::feed() {
 }
 
 int64_t SpeechVoice::playedSamples() const {
-    if (!output_ || engine_ == nullptr) return 0;
-    return output_->playedMicros() * engine_->SampleRate() / 1000000;
+    if (!output_ || engine() == nullptr) return 0;
+    return output_->playedMicros() * engine()->SampleRate() / 1000000;
 }
 
 bool SpeechVoice::heardWord(WordMark* word) {
@@ -218,16 +229,16 @@ void SpeechVoice::joinSave() {
 }
 
 bool SpeechVoice::startSaving(const std::string& utf8, int formatItem, const std::string& path) {
-    if (engine_ == nullptr || saving()) return false;
+    if (engine() == nullptr || saving()) return false;
     joinSave();
     saveStop_ = false;
     saveDone_ = false;
-    engine_->SetVolume(volume_);
-    engine_->SetRate(rate_);
-    SpeechEngine* engine = engine_;
-    saveThread_ = std::thread([this, engine, utf8, formatItem, path] {
+    engine()->SetVolume(volume_);
+    engine()->SetRate(rate_);
+    SpeechEngine* synthesizer = engine();
+    saveThread_ = std::thread([this, synthesizer, utf8, formatItem, path] {
         LowerThisThreadsPriority();
-        const bool ok = SaveSpeechToWave(*engine, utf8, formatItem, path, &saveStop_);
+        const bool ok = SaveSpeechToWave(*synthesizer, utf8, formatItem, path, &saveStop_);
         saveDone_ = true;
         // Reported on the window's thread; a voice destroyed meanwhile has joined this thread
         // first, and the queued call dies with it.

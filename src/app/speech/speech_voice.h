@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,8 +22,11 @@ namespace qm {
 class SpeechVoice : public QObject {
     Q_OBJECT
 public:
-    // `engine` may be null (no engine on this system): no voices, nothing speaks. It must
-    // outlive the voice.
+    // Gives the engine when it is first needed (starting one takes time); it may give null (no
+    // engine on this system): no voices, nothing speaks. The engine must outlive the voice.
+    using EngineSource = std::function<SpeechEngine*()>;
+
+    explicit SpeechVoice(EngineSource engine, QObject* parent = nullptr);
     explicit SpeechVoice(SpeechEngine* engine, QObject* parent = nullptr);
     ~SpeechVoice() override;
 
@@ -79,8 +83,12 @@ private:
     // The heard word in the whole sound; false before the first word.
     bool heardWord(WordMark* word);
     void joinSave();
+    // The engine, asked of the source on the first call.
+    SpeechEngine* engine() const;
 
-    SpeechEngine* engine_;
+    EngineSource engineSource_;
+    mutable SpeechEngine* engine_ = nullptr;
+    mutable bool engineAsked_ = false;
     AudioOutputFactory factory_;
     std::unique_ptr<AudioOutput> output_;
     std::unique_ptr<Stream> stream_;

@@ -108,8 +108,10 @@ MainWindow::MainWindow(SettingsStore* settings, const StartOptions& options)
     connect(settingsMenu_, &SettingsMenu::linkActionChanged, links_, &NoteLinks::setLinkAction);
     typing_ = new AutoTyping(toolBar_, layout_, centralWidget(), noteSession_, this);
     connect(this, &MainWindow::programEnded, typing_, &AutoTyping::stop);
-    speech_ = new SpeechReading(toolBar_, layout_, centralWidget(), noteSession_, settings_,
-                                EspeakEngine::Instance(), this);
+    // eSpeak NG starts when the reading bar is first used, not with the window.
+    speech_ = new SpeechReading(
+        toolBar_, layout_, centralWidget(), noteSession_, settings_,
+        []() -> SpeechEngine* { return EspeakEngine::Instance(); }, this);
     restoreToolBars();
     restoreSplitter();
 

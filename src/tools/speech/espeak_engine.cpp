@@ -3,6 +3,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace qm {
@@ -51,17 +52,24 @@ int RateToWordsPerMinute(int rate) {
     return std::clamp(static_cast<int>(std::lround(wpm)), 80, 450);
 }
 
+namespace {
+std::atomic<bool> started{false};
+}  // namespace
+
 EspeakEngine* EspeakEngine::Instance() {
     static EspeakEngine* engine = []() -> EspeakEngine* {
         const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, 0);
+        started = true;
         if (rate <= 0) return nullptr;
         espeak_SetSynthCallback(OnSynth);
-        return new EspeakEngine(rate);  // lives as long as eSpeak's global state
+        return new EspeakEngine(rate, ReadVoices());  // lives as long as eSpeak's global state
     }();
     return engine;
 }
 
-std::vector<EspeakEngine::Voice> EspeakEngine::voices() {
+bool EspeakEngine::Started() { return started.load(); }
+
+std::vector<EspeakEngine::Voice> EspeakEngine::ReadVoices() {
     std::vector<Voice> all;
     const espeak_VOICE** list = espeak_ListVoices(nullptr);
     for (; list != nullptr && *list != nullptr; ++list) {
@@ -80,26 +88,23 @@ std::vector<EspeakEngine::Voice> EspeakEngine::voices() {
 }
 
 std::vector<std::string> EspeakEngine::ListVoices() {
-    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> out;
-    for (const Voice& v : voices()) out.push_back(v.description);
+    for (const Voice& v : voices_) out.push_back(v.description);
     return out;
 }
 
 std::string EspeakEngine::MandarinVoice() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const Voice& v : voices()) {
+    for (const Voice& v : voices_) {
         if (v.language == "cmn") return v.description;
     }
     return {};
 }
 
 bool EspeakEngine::SelectVoice(std::string_view description) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const Voice& v : voices()) {
+    for (const Voice& v : voices_) {
         if (v.description != description) continue;
-        if (espeak_SetVoiceByName(v.name.c_str()) != EE_OK) return false;
-        voiceName_ = v.name;
+        std::lock_guard<std::mutex> lock(mutex_);
+        voiceName_ = v.name;  // taken by the next synthesis
         return true;
     }
     return false;
@@ -117,10 +122,19 @@ void EspeakEngine::SetVolume(int volume) {
 
 bool EspeakEngine::Synthesize(std::string_view utf8, const AudioSink& audio, const WordSink& words,
                               const std::atomic<bool>* stop) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!voiceName_.empty()) espeak_SetVoiceByName(voiceName_.c_str());
-    espeak_SetParameter(espeakRATE, wordsPerMinute_, 0);
-    espeak_SetParameter(espeakVOLUME, volume_, 0);
+    std::lock_guard<std::mutex> synthesisLock(synthesisMutex_);
+    std::string voiceName;
+    int wordsPerMinute;
+    int volume;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        voiceName = voiceName_;
+        wordsPerMinute = wordsPerMinute_;
+        volume = volume_;
+    }
+    if (!voiceName.empty() && espeak_SetVoiceByName(voiceName.c_str()) != EE_OK) return false;
+    espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
+    espeak_SetParameter(espeakVOLUME, volume, 0);
     Synthesis synthesis{&audio, &words, stop};
     // eSpeak reads up to a terminating zero; the view may not have one.
     const std::string text(utf8);

@@ -1,5 +1,7 @@
 // The speech engine on the eSpeak NG library. eSpeak NG keeps one global synthesizer per
-// process, so this engine is a process-wide instance and serializes its syntheses.
+// process, so this engine is a process-wide instance and serializes its syntheses. The voice
+// list is read once when the engine starts, so that listing or choosing voices and setting
+// rate or volume never wait for a synthesis running on another thread.
 #pragma once
 
 #include <memory>
@@ -11,8 +13,11 @@ namespace qm {
 
 class EspeakEngine : public SpeechEngine {
 public:
-    // The program's engine; nullptr when eSpeak NG cannot start (no voice data installed).
+    // The program's engine, started on the first call (25-35 ms); nullptr when eSpeak NG
+    // cannot start (no voice data installed).
     static EspeakEngine* Instance();
+    // True once Instance() has started eSpeak NG in this process.
+    static bool Started();
 
     // Descriptions are "<voice name> (<language>)"; the Mandarin voice comes first, the others
     // in eSpeak's order.
@@ -28,16 +33,20 @@ public:
     std::string MandarinVoice();
 
 private:
-    explicit EspeakEngine(int sampleRate) : sampleRate_(sampleRate) {}
     struct Voice {
         std::string description;
         std::string name;  // what espeak_SetVoiceByName takes
         std::string language;
     };
-    std::vector<Voice> voices();
+    EspeakEngine(int sampleRate, std::vector<Voice> voices)
+        : sampleRate_(sampleRate), voices_(std::move(voices)) {}
+    // The installed voices, Mandarin first; read from eSpeak NG before any synthesis.
+    static std::vector<Voice> ReadVoices();
 
     const int sampleRate_;
-    std::mutex mutex_;
+    const std::vector<Voice> voices_;
+    std::mutex synthesisMutex_;  // held for a whole synthesis: eSpeak's global state
+    std::mutex mutex_;           // the settings below, held only to read or write them
     std::string voiceName_;
     int wordsPerMinute_ = 175;
     int volume_ = 100;
