@@ -278,25 +278,23 @@ void ImportThroughWindow(benchmark::State& state, int stopAfterMs) {
         GapWatch gaps;
         state.ResumeTiming();
         gaps.start();
-        QElapsedTimer run;
-        run.start();
         transfer.importCommand();
-        std::fprintf(stderr, "import %lld ms stop valid %d\n", (long long)run.elapsed(),
                      sinceStop.isValid());
-        longest = std::max(longest, gaps.stop());
-        if (sinceStop.isValid()) stopMs = std::max(stopMs, sinceStop.nsecsElapsed() / 1e6);
-        state.PauseTiming();
-        notes = session->window().trees()->notebook().NodeCount() - 1;
-        session.reset();
-        if (stopAfterMs < 0 && notes != kFiles + kFolders + 1) {
-            state.SkipWithError("not every file was imported");
-            break;
-        }
-        if (stopAfterMs >= 0 && !sinceStop.isValid()) {
-            state.SkipWithError("ended before the stop");
-            break;
-        }
-        state.ResumeTiming();
+                     longest = std::max(longest, gaps.stop());
+                     if (sinceStop.isValid())
+                         stopMs = std::max(stopMs, sinceStop.nsecsElapsed() / 1e6);
+                     state.PauseTiming();
+                     notes = session->window().trees()->notebook().NodeCount() - 1;
+                     session.reset();
+                     if (stopAfterMs < 0 && notes != kFiles + kFolders + 1) {
+                         state.SkipWithError("not every file was imported");
+                         break;
+                     }
+                     if (stopAfterMs >= 0 && !sinceStop.isValid()) {
+                         state.SkipWithError("ended before the stop");
+                         break;
+                     }
+                     state.ResumeTiming();
     }
     if (stopAfterMs < 0) SetCounters(state, -1);
     state.counters["longest_gap_ms"] = longest;

@@ -48,7 +48,7 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes) {
 
 class SubtreeWriter {
 public:
-    SubtreeWriter(TreeStore& store, std::string folder)
+    SubtreeWriter(const TreeStore& store, std::string folder)
         : store_(store), target_(std::move(folder)) {
         while (target_.size() > 1 && target_.back() == '/') target_.pop_back();
     }
@@ -116,7 +116,7 @@ private:
         return true;
     }
 
-    TreeStore& store_;
+    const TreeStore& store_;
     std::string target_;
     std::vector<std::string> names_;  // the folder name in use at each depth (UTF-8)
     std::unordered_set<std::string> taken_;
@@ -127,17 +127,21 @@ private:
 
 ExportResult ExportSubtree(TreeStore& store, int index, const std::string& folder,
                            const TransferControl& control) {
-    ExportResult result;
     std::string bytes;
     int count = 0;
-    if (index < 0 || !store.GetSubtreeBytes(index, &bytes, &count)) return result;
+    if (index < 0 || !store.GetSubtreeBytes(index, &bytes, &count)) return {};
+    return ExportRecords(store, bytes, folder, control);
+}
 
+ExportResult ExportRecords(const TreeStore& store, std::string_view bytes,
+                           const std::string& folder, const TransferControl& control) {
+    ExportResult result;
     SubtreeWriter writer(store, folder);
     bool top = true;
     size_t start = 0;
     for (size_t end; (end = bytes.find(kRecordTerminator, start)) != std::string::npos;
          start = end + 1) {
-        const RecordFields fields = SplitRecord(std::string_view(bytes).substr(start, end - start));
+        const RecordFields fields = SplitRecord(bytes.substr(start, end - start));
         const int depth = ParseIntField(fields[kFieldDepth - 1]);
         if (depth < 1 || depth > kMaxTransferDepth) {
             result.badDepth = true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "store/transfer_control.h"
 
@@ -28,5 +29,11 @@ struct ExportResult {
 // nothing in the store.
 ExportResult ExportSubtree(TreeStore& store, int index, const std::string& folder,
                            const TransferControl& control = {});
+
+// The same for the records of a subtree already copied out (GetSubtreeBytes). Of `store` only
+// the external files are read (its const file calls), so this may run on a worker thread
+// while the store's own thread goes on.
+ExportResult ExportRecords(const TreeStore& store, std::string_view records,
+                           const std::string& folder, const TransferControl& control = {});
 
 }  // namespace qm

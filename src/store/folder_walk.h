@@ -56,13 +56,13 @@ public:
     // One dropped path: a folder as Folder, a regular file (whatever its extension) as a
     // leaf; anything else is skipped. Returns false when it stopped.
     bool Path(int parentDepth, const std::string& path);
+    // Hands a step to the sink, runs the caller's step; false when a stop was asked for.
+    bool Step();
 
 private:
     void File(int parentDepth, const std::string& path);
     // True when keeping `path` would let note edits overwrite the program's own files.
     bool IsOwnDataFile(const std::string& path) const;
-    // Hands a step to the sink, runs the caller's step; false when a stop was asked for.
-    bool Step();
     void Emit(ImportItem::Kind kind, int parentDepth);
 
     ImportWalkOptions options_;

@@ -1,7 +1,11 @@
 #include "app/transfer/folder_transfer.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QMenu>
+#include <QTimer>
+#include <chrono>
+#include <thread>
 
 #include "app/notes/note_session.h"
 #include "app/search/event_pump.h"
@@ -15,6 +19,7 @@
 #include "common/stopwatch.h"
 #include "store/folder_export.h"
 #include "store/folder_import.h"
+#include "store/folder_import_feed.h"
 #include "store/tree_store.h"
 
 namespace qm {
@@ -51,7 +56,7 @@ void FolderTransfer::addNotebookEntries(SectionedMenu& menu, int section) {
     // Runs after the menu's own rules: while an import runs, the entries that would change
     // the notebook (and move the place the import goes to) cannot be chosen.
     connect(menu.menu(), &QMenu::aboutToShow, this, [this] {
-        if (importState_ == RunState::kIdle) return;
+        if (!running()) return;
         for (QAction* action : menu_->menu()->actions()) {
             if (action->isSeparator()) continue;
             if (action == menu_->entry(kImport) || action == menu_->entry(kExport)) continue;
@@ -86,11 +91,57 @@ QString FolderTransfer::exportCaption() const {
     return kExport;
 }
 
+bool FolderTransfer::running() const {
+    return importState_ != RunState::kIdle || exportState_ != RunState::kIdle;
+}
+
 void FolderTransfer::setImportState(RunState state) {
     importState_ = state;
+    updateGuards();
+}
+
+void FolderTransfer::setExportState(RunState state) {
+    exportState_ = state;
+    updateGuards();
+}
+
+void FolderTransfer::updateGuards() {
     if (menu_ != nullptr) menu_->refresh();
-    // Toolbar buttons that change the notebook: off while an import runs.
-    for (QAction* action : guarded_) action->setEnabled(state == RunState::kIdle);
+    // Toolbar buttons that change the notebook: off while a run reads or writes it.
+    for (QAction* action : guarded_) action->setEnabled(!running());
+    if (running() != wasRunning_) {
+        wasRunning_ = running();
+        emit runningChanged(wasRunning_);
+    }
+}
+
+bool FolderTransfer::mayStart() {
+    const QString reason = startBlocker_ ? startBlocker_() : QString();
+    if (reason.isEmpty()) return true;
+    MessageBox::warning(dialogParent_, reason);
+    return false;
+}
+
+void FolderTransfer::feedBatch(ImportBatch& batch, std::function<void(ImportWalk&)> walk) {
+    ImportFeed feed(batch.walkOptions(), std::move(walk));
+    EventPump pump;
+    ImportItem item;
+    for (;;) {
+        if (importStopRequested_) {
+            batch.SetStopped();
+            return;
+        }
+        if (!feed.Next(&item, 10)) {
+            if (feed.done()) return;
+            pump();  // the worker is still reading: the window answers meanwhile
+            continue;
+        }
+        if (item.kind != ImportItem::Kind::kStep) {
+            batch.Add(std::move(item));
+            continue;
+        }
+        pump();
+    }
 }
 
 ImportOptions FolderTransfer::importOptions(bool keepFilePaths, EventPump& pump) {
@@ -115,7 +166,7 @@ void FolderTransfer::stopForExit() {
     }
     if (exportState_ != RunState::kIdle) {
         exportStopRequested_ = true;
-        exportState_ = RunState::kStopping;
+        setExportState(RunState::kStopping);
     }
 }
 
@@ -125,6 +176,7 @@ void FolderTransfer::importCommand() {
         setImportState(RunState::kStopping);
         return;
     }
+    if (!mayStart()) return;
     importStopRequested_ = false;
     setImportState(RunState::kRunning);
 
@@ -140,7 +192,9 @@ void FolderTransfer::importCommand() {
         const int depth = notebook.BeginBatch(item);
         std::string path = folder.toStdString();
         while (path.size() > 1 && path.back() == '/') path.pop_back();
-        if (depth >= 0) batch.ImportFolderTree(depth, path);
+        if (depth >= 0) {
+            feedBatch(batch, [depth, path](ImportWalk& walk) { walk.Folder(depth, path); });
+        }
         finishImport(&batch, item, depth, watch);
     }
     setImportState(RunState::kIdle);
@@ -158,6 +212,7 @@ void FolderTransfer::importDropped(const QStringList& paths) {
                             QStringLiteral("上一个导入还没停止！请先右键单击笔记停止导入！"));
         return;
     }
+    if (exportState_ != RunState::kIdle || !mayStart()) return;
     if (MessageBox::question(dialogParent_,
                              QStringLiteral("确定要将拖选的文件和子目录导入本软件的当前节点上？"),
                              QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
@@ -175,11 +230,13 @@ void FolderTransfer::importDropped(const QStringList& paths) {
     if (depth < 0) {
         MessageBox::warning(dialogParent_, QStringLiteral("发生不可预测的错误！"));
     } else {
-        for (const QString& path : paths) {
-            batch.ImportPath(depth, path.toStdString());
-            pump();
-            if (importStopRequested_) break;
-        }
+        std::vector<std::string> files;
+        for (const QString& path : paths) files.push_back(path.toStdString());
+        feedBatch(batch, [depth, files](ImportWalk& walk) {
+            for (const std::string& file : files) {
+                if (!walk.Path(depth, file) || !walk.Step()) return;
+            }
+        });
     }
     finishImport(&batch, item, depth, watch);
     setImportState(RunState::kIdle);
@@ -218,36 +275,67 @@ QString FolderTransfer::importSummary(const ImportTally& tally) const {
     return text;
 }
 
+ExportResult FolderTransfer::exportOnWorker(int item, const std::string& folder) {
+    ExportResult result;
+    std::string bytes;
+    int count = 0;
+    const TreeStore& notebook = trees_->notebook();
+    if (!trees_->notebook().GetSubtreeBytes(item, &bytes, &count)) return result;
+    // The files are written from this copy of the subtree; the window answers meanwhile.
+    std::atomic<bool> done{false};
+    // As in every run, the window gets to its pending events after the first note, so a stop
+    // chosen before the run began ends it there.
+    std::atomic<bool> answered{false};
+    QEventLoop loop;
+    QMetaObject::invokeMethod(
+        &loop, [&answered] { answered = true; }, Qt::QueuedConnection);
+    std::thread writer([&] {
+        TransferControl control;
+        control.stop = &exportStopRequested_;
+        control.betweenSteps = [&answered, this, first = true]() mutable {
+            if (!first) return;
+            first = false;
+            while (!answered && !exportStopRequested_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        };
+        result = ExportRecords(notebook, bytes, folder, control);
+        done = true;
+    });
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done) loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    writer.join();
+    return result;
+}
+
 void FolderTransfer::exportCommand() {
     if (exportState_ != RunState::kIdle) {
         exportStopRequested_ = true;
-        exportState_ = RunState::kStopping;
-        if (menu_ != nullptr) menu_->refresh();
+        setExportState(RunState::kStopping);
         return;
     }
+    if (!mayStart()) return;
     exportStopRequested_ = false;
-    exportState_ = RunState::kRunning;
-    if (menu_ != nullptr) menu_->refresh();
+    setExportState(RunState::kRunning);
 
     const QString folder = ChooseFolder(dialogParent_, QStringLiteral("选择导出到的文件夹："));
     const int item = trees_->notebookView()->selectedNode();
     if (!folder.isEmpty() && item != -1 && !exiting_) {
         const Stopwatch watch;
         session_->saveCurrentNote(true);  // the export holds what the editor shows
-        EventPump pump;
-        TransferControl control;
-        control.stop = &exportStopRequested_;
-        control.betweenSteps = [&pump] { pump(); };
-        const ExportResult result =
-            ExportSubtree(trees_->notebook(), item, folder.toStdString(), control);
+        const ExportResult result = exportOnWorker(item, folder.toStdString());
         QString text = QStringLiteral("导出完成！") + Elapsed(watch);
         if (result.failed > 0) {
             text += QStringLiteral("\n有 %1 个笔记没有写出。").arg(result.failed);
         }
         if (!exiting_) MessageBox::information(dialogParent_, text);
     }
-    exportState_ = RunState::kIdle;
-    if (menu_ != nullptr) menu_->refresh();
+    setExportState(RunState::kIdle);
     emit exportFinished();
 }
 

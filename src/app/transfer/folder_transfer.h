@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -16,7 +17,9 @@ class QWidget;
 namespace qm {
 
 class EventPump;
+struct ExportResult;
 class ImportBatch;
+class ImportWalk;
 struct ImportOptions;
 class Stopwatch;
 class NoteSession;
@@ -38,8 +41,14 @@ public:
     // Puts "导入" and "导出" into `section` of the notebook menu, with their run captions, and
     // disables the menu's other entries while an import runs.
     void addNotebookEntries(SectionedMenu& menu, int section);
-    // `action` (a toolbar button that changes the notebook) is disabled while an import runs.
+    // `action` (a toolbar button that changes the notebook) is disabled while an import or an
+    // export runs.
     void guardDuringImport(QAction* action);
+    // Asked before a run starts: a non-empty text is why it cannot start now (shown as a
+    // warning), e.g. while automatic typing holds the note.
+    void setStartBlocker(std::function<QString()> blocker) { startBlocker_ = std::move(blocker); }
+    // True while an import or an export runs.
+    bool running() const;
 
     // "导入": starts an import of a chosen folder below the selected note, or asks a running
     // one to stop.
@@ -60,6 +69,8 @@ public:
     QString exportCaption() const;
 
 signals:
+    // An import or export started (true) or ended (false).
+    void runningChanged(bool running);
     // A run ended (after its closing message).
     void importFinished();
     void exportFinished();
@@ -69,6 +80,17 @@ private:
     // and tells the user how it went.
     void finishImport(ImportBatch* batch, int item, int depth, const Stopwatch& watch);
     void setImportState(RunState state);
+    void setExportState(RunState state);
+    // Menu entries and guarded actions follow the run states.
+    void updateGuards();
+    // False, after telling why, when the start blocker holds runs back.
+    bool mayStart();
+    // Reads with `walk` on a worker thread and adds what it finds to `batch` here, the window
+    // answering meanwhile; a stop request ends it at once.
+    void feedBatch(ImportBatch& batch, std::function<void(ImportWalk&)> walk);
+    // Writes the subtree of `item` into `folder` on a worker thread from a copy of its
+    // records, the window answering meanwhile; the export's stop request ends it.
+    ExportResult exportOnWorker(int item, const std::string& folder);
     QString importSummary(const ImportTally& tally) const;
     bool askKeepFilePaths();
     // The options of an import run: file paths kept or not, this object's stop flag, and
@@ -86,6 +108,8 @@ private:
     std::atomic<bool> importStopRequested_{false};
     std::atomic<bool> exportStopRequested_{false};
     bool exiting_ = false;
+    bool wasRunning_ = false;
+    std::function<QString()> startBlocker_;
 };
 
 }  // namespace qm

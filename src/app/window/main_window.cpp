@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QWindow>
 #include <cmath>
 #include <functional>
@@ -32,6 +33,7 @@
 #include "app/trees/note_tree_view.h"
 #include "app/trees/note_trees.h"
 #include "app/typing/auto_typing.h"
+#include "app/typing/typing_bar.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/settings_adapters.h"
 #include "app/window/autostart_entry.h"
@@ -188,8 +190,7 @@ void MainWindow::buildNoteFeatures() {
     backup_ = new Backup(settings_, options_.programFolder, this);
     noteSession_->setChangedSaveHandler([this] { backup_->countChangedSave(); });
     // The tree files follow their edit logs in the background, and at once before a backup.
-    auto* checkpoints =
-        new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
+    auto* checkpoints = new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
     backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
     autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
@@ -243,8 +244,14 @@ void MainWindow::buildTransfer() {
     transfer_->guardDuringImport(toolBar_->button(MainToolBar::kDelete));
     // An import or export still running stops (and an import commits) before the end.
     connect(this, &MainWindow::programEnded, transfer_, [this] { transfer_->stopForExit(); });
-    drops_ = new DropTarget(
-        [this](const QStringList& paths) { transfer_->importDropped(paths); }, this);
+    // Automatic typing holds the note: no run starts while it types, and it waits for a run.
+    transfer_->setStartBlocker([this] {
+        return typing_->running() ? QStringLiteral("正在自动打字，请先停止打字！") : QString();
+    });
+    connect(transfer_, &FolderTransfer::runningChanged, this,
+            [this](bool running) { typing_->bar()->typeButton()->setEnabled(!running); });
+    drops_ =
+        new DropTarget([this](const QStringList& paths) { transfer_->importDropped(paths); }, this);
     drops_->watch(this);
 }
 

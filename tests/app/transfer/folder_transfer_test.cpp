@@ -4,8 +4,10 @@
 #include "app/transfer/folder_transfer.h"
 
 #include <QAbstractScrollArea>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -16,6 +18,8 @@
 #include "app/note_window.h"
 #include "app/tree_commands/tree_menus.h"
 #include "app/tree_fixture.h"
+#include "app/typing/auto_typing.h"
+#include "app/typing/typing_bar.h"
 #include "app/widgets/file_dialog.h"
 #include "app/widgets/sectioned_menu.h"
 #include "common/charset.h"
@@ -23,8 +27,8 @@
 
 using qm::FolderTransfer;
 using qm::MessageBox;
-using qm::testing::NoteWindow;
 using qm::testing::DurableBytes;
+using qm::testing::NoteWindow;
 using qm::testing::ReadFileBytes;
 using qm::testing::WriteFileBytes;
 
@@ -53,6 +57,10 @@ private slots:
     void cancelledOrNothingSelectedDoesNothing();
     void choosingImportAgainStopsIt();
     void commandsThatChangeTheNotebookWaitForTheImport();
+    void commandsThatChangeTheNotebookWaitForTheExport();
+    void noRunStartsWhileTypingRuns_data();
+    void noRunStartsWhileTypingRuns();
+    void typingWaitsForTheImport();
     void exportCommandWritesTheSubtree();
     void exportTellsHowManyNotesWereNotWritten();
     void choosingExportAgainStopsIt();
@@ -234,6 +242,88 @@ void FolderTransferTest::commandsThatChangeTheNotebookWaitForTheImport() {
     QCOMPARE(selectedAfterClick, 1);
     QVERIFY(w_->window().toolBar()->button(qm::MainToolBar::kNew)->isEnabled());
     QCOMPARE(outline(), U("笔记本#2|.笔记0#0|..导入的文件夹#0|...f0#1|...f1#1|...f2#1|.笔记1#1"));
+}
+
+void FolderTransferTest::commandsThatChangeTheNotebookWaitForTheExport() {
+    w_->click(0);
+    const std::string out = outside_->File("导出");
+    fs::create_directories(out);
+    bool newEnabled = true;
+    bool deleteEntryEnabled = true;
+    bool exportEntryEnabled = false;
+    bool runningDuring = false;
+    DuringTheRun([&] {
+        newEnabled = w_->window().toolBar()->button(qm::MainToolBar::kNew)->isEnabled();
+        menu().refresh();
+        emit menu().menu()->aboutToShow();
+        deleteEntryEnabled = menu().entry(U("删除"))->isEnabled();
+        exportEntryEnabled = menu().entry(U("导出"))->isEnabled();
+        runningDuring = transfer().running();
+    });
+    qm::FileDialog::setNextFileName(QString::fromStdString(out));
+    transfer().exportCommand();
+    QVERIFY(runningDuring);
+    QVERIFY(!newEnabled);
+    QVERIFY(!deleteEntryEnabled);
+    QVERIFY(exportEntryEnabled);  // it stops the export
+    QVERIFY(!transfer().running());
+    QVERIFY(w_->window().toolBar()->button(qm::MainToolBar::kNew)->isEnabled());
+    QVERIFY(fs::exists(out + "/笔记本/笔记1.txt"));
+}
+
+void FolderTransferTest::noRunStartsWhileTypingRuns_data() {
+    QTest::addColumn<int>("command");  // 0 "导入", 1 "导出", 2 a drop
+    QTest::newRow("import") << 0;
+    QTest::newRow("export") << 1;
+    QTest::newRow("drop") << 2;
+}
+
+void FolderTransferTest::noRunStartsWhileTypingRuns() {
+    QFETCH(int, command);
+    put("a.txt", "a");
+    const std::string out = outside_->File("导出");
+    fs::create_directories(out);
+    w_->click(1);
+    w_->type(U("一二三四五六"));
+    qm::AutoTyping& typing = *w_->window().typing();
+    w_->window().toggleToolBar(qm::AutoTyping::kToolBarButton, true);
+    typing.bar()->intervalBox()->setText(QStringLiteral("20"));
+    const QString before = outline();
+    bool typingWhenAsked = false;
+    auto* context = new QObject(&typing);
+    connect(&typing, &qm::AutoTyping::typed, context, [&, context](qint64 i, qint64) {
+        if (i != 2) return;
+        delete context;
+        typingWhenAsked = typing.running();
+        qm::FileDialog::setNextFileName(QString::fromStdString(command == 1 ? out : source_));
+        MessageBox::setNextAnswer(QMessageBox::Ok);
+        if (command == 0) transfer().importCommand();
+        if (command == 1) transfer().exportCommand();
+        if (command == 2) transfer().importDropped({QString::fromStdString(source_ + "/a.txt")});
+        typing.stop();
+    });
+    typing.typeClicked();
+    QVERIFY(typingWhenAsked);
+    QCOMPARE(shownTexts(), QStringList({U("正在自动打字，请先停止打字！")}));
+    QCOMPARE(qm::FileDialog::answeredCount(), 0);  // no folder was asked for
+    QCOMPARE(outline(), before);
+    QVERIFY(!fs::exists(out + "/笔记1.txt"));
+    QCOMPARE(transfer().importCaption(), U("导入"));
+    QCOMPARE(transfer().exportCaption(), U("导出"));
+}
+
+void FolderTransferTest::typingWaitsForTheImport() {
+    put("a.txt", "a");
+    w_->click(1);
+    QPushButton* type = w_->window().typing()->bar()->typeButton();
+    QVERIFY(type->isEnabled());
+    bool enabledDuring = true;
+    DuringTheRun([&] { enabledDuring = type->isEnabled(); });
+    qm::FileDialog::setNextFileName(QString::fromStdString(source_));
+    MessageBox::setNextAnswer(QMessageBox::No);
+    transfer().importCommand();
+    QVERIFY(!enabledDuring);
+    QVERIFY(type->isEnabled());
 }
 
 void FolderTransferTest::exportCommandWritesTheSubtree() {
