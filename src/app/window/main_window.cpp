@@ -190,7 +190,8 @@ void MainWindow::buildNoteFeatures() {
     backup_ = new Backup(settings_, options_.programFolder, this);
     noteSession_->setChangedSaveHandler([this] { backup_->countChangedSave(); });
     // The tree files follow their edit logs in the background, and at once before a backup.
-    auto* checkpoints = new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
+    auto* checkpoints =
+        new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
     backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
     autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
@@ -250,8 +251,8 @@ void MainWindow::buildTransfer() {
     });
     connect(transfer_, &FolderTransfer::runningChanged, this,
             [this](bool running) { typing_->bar()->typeButton()->setEnabled(!running); });
-    drops_ =
-        new DropTarget([this](const QStringList& paths) { transfer_->importDropped(paths); }, this);
+    drops_ = new DropTarget(
+        [this](const QStringList& paths) { transfer_->importDropped(paths); }, this);
     drops_->watch(this);
 }
 
