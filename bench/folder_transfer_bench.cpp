@@ -270,7 +270,7 @@ void ImportThroughWindow(benchmark::State& state, int stopAfterMs) {
         FileDialog::setNextFileName(QString::fromStdString(Shared().source.string()));
         QElapsedTimer sinceStop;
         if (stopAfterMs >= 0) {
-            QTimer::singleShot(stopAfterMs, [&] {
+            QTimer::singleShot(stopAfterMs, &transfer, [&] {
                 sinceStop.start();
                 transfer.importCommand();
             });
@@ -279,22 +279,20 @@ void ImportThroughWindow(benchmark::State& state, int stopAfterMs) {
         state.ResumeTiming();
         gaps.start();
         transfer.importCommand();
-                     sinceStop.isValid());
-                     longest = std::max(longest, gaps.stop());
-                     if (sinceStop.isValid())
-                         stopMs = std::max(stopMs, sinceStop.nsecsElapsed() / 1e6);
-                     state.PauseTiming();
-                     notes = session->window().trees()->notebook().NodeCount() - 1;
-                     session.reset();
-                     if (stopAfterMs < 0 && notes != kFiles + kFolders + 1) {
-                         state.SkipWithError("not every file was imported");
-                         break;
-                     }
-                     if (stopAfterMs >= 0 && !sinceStop.isValid()) {
-                         state.SkipWithError("ended before the stop");
-                         break;
-                     }
-                     state.ResumeTiming();
+        longest = std::max(longest, gaps.stop());
+        if (sinceStop.isValid()) stopMs = std::max(stopMs, sinceStop.nsecsElapsed() / 1e6);
+        state.PauseTiming();
+        notes = session->window().trees()->notebook().NodeCount() - 1;
+        session.reset();
+        if (stopAfterMs < 0 && notes != kFiles + kFolders + 1) {
+            state.SkipWithError("not every file was imported");
+            break;
+        }
+        if (stopAfterMs >= 0 && !sinceStop.isValid()) {
+            state.SkipWithError("ended before the stop");
+            break;
+        }
+        state.ResumeTiming();
     }
     if (stopAfterMs < 0) SetCounters(state, -1);
     state.counters["longest_gap_ms"] = longest;
@@ -326,7 +324,7 @@ void ExportThroughWindow(benchmark::State& state, int stopAfterMs) {
         FileDialog::setNextFileName(QString::fromStdString(out.string()));
         QElapsedTimer sinceStop;
         if (stopAfterMs >= 0) {
-            QTimer::singleShot(stopAfterMs, [&] {
+            QTimer::singleShot(stopAfterMs, &transfer, [&] {
                 sinceStop.start();
                 transfer.exportCommand();
             });

@@ -46,6 +46,8 @@ bool WriteFileBytes(const std::string& path, std::string_view bytes) {
     return ok;
 }
 
+}  // namespace
+
 class SubtreeWriter {
 public:
     SubtreeWriter(const TreeStore& store, std::string folder)
@@ -123,7 +125,53 @@ private:
     std::unordered_set<std::string> made_;
 };
 
-}  // namespace
+class RecordExport::Writer : public SubtreeWriter {
+public:
+    using SubtreeWriter::SubtreeWriter;
+};
+
+RecordExport::RecordExport(const TreeStore& store, const std::string& folder)
+    : writer_(std::make_unique<Writer>(store, folder)) {}
+
+RecordExport::~RecordExport() = default;
+
+void RecordExport::Skip(std::string_view records) {
+    for (size_t at = 0; (at = records.find(kRecordTerminator, at)) != std::string::npos; ++at) {
+        ++result_.failed;
+    }
+}
+
+bool RecordExport::Write(std::string_view bytes, const TransferControl& control) {
+    if (ended_) {
+        if (result_.badDepth) Skip(bytes);  // the records after a bad depth are not written
+        return false;
+    }
+    size_t start = 0;
+    for (size_t end; (end = bytes.find(kRecordTerminator, start)) != std::string::npos;
+         start = end + 1) {
+        const RecordFields fields = SplitRecord(bytes.substr(start, end - start));
+        const int depth = ParseIntField(fields[kFieldDepth - 1]);
+        if (depth < 1 || depth > kMaxTransferDepth) {
+            result_.badDepth = true;
+            ended_ = true;
+            Skip(bytes.substr(start));
+            return false;
+        }
+        if (writer_->Write(fields, depth, top_)) {
+            ++result_.written;
+        } else {
+            ++result_.failed;
+        }
+        top_ = false;
+        control.step();
+        if (control.stopRequested()) {
+            result_.stopped = true;
+            ended_ = true;
+            return false;
+        }
+    }
+    return true;
+}
 
 ExportResult ExportSubtree(TreeStore& store, int index, const std::string& folder,
                            const TransferControl& control) {
@@ -133,37 +181,11 @@ ExportResult ExportSubtree(TreeStore& store, int index, const std::string& folde
     return ExportRecords(store, bytes, folder, control);
 }
 
-ExportResult ExportRecords(const TreeStore& store, std::string_view bytes,
+ExportResult ExportRecords(const TreeStore& store, std::string_view records,
                            const std::string& folder, const TransferControl& control) {
-    ExportResult result;
-    SubtreeWriter writer(store, folder);
-    bool top = true;
-    size_t start = 0;
-    for (size_t end; (end = bytes.find(kRecordTerminator, start)) != std::string::npos;
-         start = end + 1) {
-        const RecordFields fields = SplitRecord(bytes.substr(start, end - start));
-        const int depth = ParseIntField(fields[kFieldDepth - 1]);
-        if (depth < 1 || depth > kMaxTransferDepth) {
-            result.badDepth = true;
-            for (size_t at = start; (at = bytes.find(kRecordTerminator, at)) != std::string::npos;
-                 ++at) {
-                ++result.failed;
-            }
-            break;
-        }
-        if (writer.Write(fields, depth, top)) {
-            ++result.written;
-        } else {
-            ++result.failed;
-        }
-        top = false;
-        control.step();
-        if (control.stopRequested()) {
-            result.stopped = true;
-            break;
-        }
-    }
-    return result;
+    RecordExport run(store, folder);
+    run.Write(records, control);
+    return run.result();
 }
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 // bytes), names in UTF-8, so an export imports back unchanged.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -30,9 +31,31 @@ struct ExportResult {
 ExportResult ExportSubtree(TreeStore& store, int index, const std::string& folder,
                            const TransferControl& control = {});
 
-// The same for the records of a subtree already copied out (GetSubtreeBytes). Of `store` only
-// the external files are read (its const file calls), so this may run on a worker thread
-// while the store's own thread goes on.
+// The same for the records of a subtree already copied out (GetSubtreeBytes), given in one
+// piece or in slices of whole records. Of `store` only the external files are read (its const
+// file calls), so this may run on a worker thread while the store's own thread goes on.
+class RecordExport {
+public:
+    RecordExport(const TreeStore& store, const std::string& folder);
+    ~RecordExport();
+    RecordExport(const RecordExport&) = delete;
+    RecordExport& operator=(const RecordExport&) = delete;
+
+    // Writes the next records, stepping after each note. False once the export has ended:
+    // stopped, or at a record of a bad depth (the rest of the slice counts as not written).
+    bool Write(std::string_view records, const TransferControl& control = {});
+    // Counts the records of a slice that will not be written (the export ended before them).
+    void Skip(std::string_view records);
+    const ExportResult& result() const { return result_; }
+
+private:
+    class Writer;
+    std::unique_ptr<Writer> writer_;
+    ExportResult result_;
+    bool top_ = true;
+    bool ended_ = false;
+};
+
 ExportResult ExportRecords(const TreeStore& store, std::string_view records,
                            const std::string& folder, const TransferControl& control = {});
 

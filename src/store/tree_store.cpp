@@ -512,6 +512,16 @@ int TreeStore::LocateSubtree(int index, SubtreeSpan* span) {
     return last - index + 1;
 }
 
+std::string TreeStore::CopyRecords(int first, int last) const {
+    std::string out;
+    if (first < 0 || last < first || last >= image_.count()) return out;
+    for (int i = first; i <= last; ++i) {
+        out.append(image_.Record(i));
+        out.push_back(kRecordTerminator);
+    }
+    return out;
+}
+
 bool TreeStore::GetSubtreeBytes(int index, std::string* bytes, int* count, int* depth) {
     SubtreeSpan span;
     const int records = LocateSubtree(index, &span);

@@ -234,6 +234,9 @@ public:
 
     // The bytes of the subtree of `index`. False when it does not exist.
     bool GetSubtreeBytes(int index, std::string* bytes, int* count, int* depth = nullptr);
+    // The bytes of records `first` to `last` (each with its terminator), as stored; empty when
+    // the range is not in the file. Lets a large subtree be copied out a slice at a time.
+    std::string CopyRecords(int first, int last) const;
 
     // Moves the subtree of *from to be the last child of *to, or its sibling (after it when
     // moving down, before it when moving up). On success *to holds the moved root's new

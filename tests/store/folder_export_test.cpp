@@ -175,3 +175,40 @@ TEST_F(FolderExportTest, LinksInTheTargetAreNotFollowedAndFailuresCounted) {
 
 }  // namespace
 }  // namespace qm
+
+namespace qm {
+namespace {
+
+// The window copies a subtree out a record at a time (CopyRecords) and writes the slices on a
+// worker: the files and counts are those of one export of the whole subtree.
+TEST_F(FolderExportTest, SlicesOfRecordsExportAsTheWholeSubtreeDoes) {
+    const std::vector<std::string> loads = {
+        Rec(Gb("笔记本"), 1, "", "", 2) + Rec(Gb("书"), 2, Gb("正文"), "", 0) +
+            Rec("same", 3, "1", "", 1) + Rec("same", 3, "2", "", 1) + Rec("sub", 3, "s", "", 0) +
+            Rec("", 4, "empty name", "", 1) + Rec("other", 2, "o", "", 1),
+        Rec("r", 1, "", "", 2) + Rec("a", 2, "", "", 0) + Rec("ok", 3, "", "", 1) +
+            Rec("bad", 1001, "", "", 1) + Rec("after", 3, "", "", 1)};
+    for (const std::string& load : loads) {
+        Load(load);
+        fs::remove_all(target_);
+        fs::create_directory(target_);
+        const ExportResult whole = ExportSubtree(store_, 1, target_);
+        const std::vector<std::string> wholeFiles = Files();
+
+        fs::remove_all(target_);
+        fs::create_directory(target_);
+        SubtreeSpan span;
+        ASSERT_GE(store_.LocateSubtree(1, &span), 0);
+        RecordExport sliced(store_, target_);
+        for (int i = 1; i <= span.lastIndex; ++i) sliced.Write(store_.CopyRecords(i, i));
+        EXPECT_EQ(Files(), wholeFiles);
+        EXPECT_EQ(sliced.result().written, whole.written);
+        EXPECT_EQ(sliced.result().failed, whole.failed);
+        EXPECT_EQ(sliced.result().badDepth, whole.badDepth);
+    }
+    EXPECT_EQ(store_.CopyRecords(2, 1), "");
+    EXPECT_EQ(store_.CopyRecords(0, store_.NodeCount()), "");
+}
+
+}  // namespace
+}  // namespace qm

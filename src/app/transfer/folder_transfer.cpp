@@ -5,6 +5,9 @@
 #include <QMenu>
 #include <QTimer>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 #include "app/notes/note_session.h"
@@ -28,6 +31,11 @@ namespace {
 
 const QString kImport = QStringLiteral("导入");
 const QString kExport = QStringLiteral("导出");
+
+// An export copies this much of the subtree's records per turn of the window's event loop,
+// every few milliseconds.
+constexpr size_t kExportSliceBytes = size_t{1} << 20;
+constexpr int kExportFeedMs = 2;
 
 // The compact elapsed time with an empty suffix, as the closing messages show it.
 QString Elapsed(const Stopwatch& watch) { return FromGb(watch.ElapsedText("")); }
@@ -276,12 +284,20 @@ QString FolderTransfer::importSummary(const ImportTally& tally) const {
 }
 
 ExportResult FolderTransfer::exportOnWorker(int item, const std::string& folder) {
-    ExportResult result;
-    std::string bytes;
-    int count = 0;
-    const TreeStore& notebook = trees_->notebook();
-    if (!trees_->notebook().GetSubtreeBytes(item, &bytes, &count)) return result;
-    // The files are written from this copy of the subtree; the window answers meanwhile.
+    TreeStore& notebook = trees_->notebook();
+    SubtreeSpan span;
+    if (notebook.LocateSubtree(item, &span) < 0) return {};
+
+    // The subtree's records are copied out here a slice at a time (tree commands wait while
+    // the export runs, so the indexes hold) and written into files on a worker thread.
+    struct Slices {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::string> queue;
+        size_t bytes = 0;
+        bool closed = false;
+    } slices;
+    RecordExport run(notebook, folder);
     std::atomic<bool> done{false};
     // As in every run, the window gets to its pending events after the first note, so a stop
     // chosen before the run began ends it there.
@@ -299,18 +315,51 @@ ExportResult FolderTransfer::exportOnWorker(int item, const std::string& folder)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         };
-        result = ExportRecords(notebook, bytes, folder, control);
+        for (;;) {
+            std::string slice;
+            {
+                std::unique_lock<std::mutex> lock(slices.mutex);
+                slices.changed.wait(lock, [&] { return !slices.queue.empty() || slices.closed; });
+                if (slices.queue.empty()) break;
+                slice = std::move(slices.queue.front());
+                slices.queue.pop_front();
+                slices.bytes -= slice.size();
+            }
+            run.Write(slice, control);
+        }
         done = true;
     });
-    QTimer poll;
-    poll.setInterval(5);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done) loop.quit();
+
+    int next = item;
+    auto feedSlice = [&] {
+        std::string slice;
+        const bool stopping = exportStopRequested_;
+        while (!stopping && next <= span.lastIndex && slice.size() < kExportSliceBytes) {
+            slice += notebook.CopyRecords(next, next);
+            ++next;
+        }
+        std::lock_guard<std::mutex> lock(slices.mutex);
+        if (!slice.empty()) {
+            slices.bytes += slice.size();
+            slices.queue.push_back(std::move(slice));
+        }
+        if (stopping || next > span.lastIndex) slices.closed = true;
+        slices.changed.notify_all();
+    };
+    feedSlice();  // the first notes go before any event is processed
+    QTimer feed;
+    feed.setInterval(kExportFeedMs);
+    connect(&feed, &QTimer::timeout, &loop, [&] {
+        if (done) {
+            loop.quit();
+        } else {
+            feedSlice();
+        }
     });
-    poll.start();
+    feed.start();
     loop.exec();
     writer.join();
-    return result;
+    return run.result();
 }
 
 void FolderTransfer::exportCommand() {
