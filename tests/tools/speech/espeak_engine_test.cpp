@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace qm {
 namespace {
@@ -67,6 +69,34 @@ TEST(EspeakEngineTest, FasterRateGivesShorterSpeechAndStopEndsIt) {
         [](const WordMark&) {}, &stop);
     EXPECT_FALSE(done);
     EXPECT_LT(n, Engine().SampleRate()) << "stopped after its first chunk";
+}
+
+// A save synthesizes for seconds on a worker thread; the window meanwhile lists voices (F5),
+// and sets voice, rate and volume. None of that may wait for the synthesis to end.
+TEST(EspeakEngineTest, VoicesAndSettingsDoNotWaitForARunningSynthesis) {
+    std::atomic<bool> inside{false};
+    std::atomic<bool> release{false};
+    std::thread synthesis([&] {
+        Engine().Synthesize(
+            "你好世界",
+            [&](const int16_t*, size_t) {
+                inside = true;
+                while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            },
+            [](const WordMark&) {});
+    });
+    while (!inside) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The synthesis is held inside eSpeak now; these would wait for it before.
+    const auto voices = Engine().ListVoices();
+    EXPECT_GT(voices.size(), 1u);
+    EXPECT_TRUE(Engine().SelectVoice(Engine().MandarinVoice()));
+    EXPECT_FALSE(Engine().SelectVoice("no such voice"));
+    Engine().SetRate(3);
+    Engine().SetVolume(50);
+    release = true;
+    synthesis.join();
+    Engine().SetRate(0);
+    Engine().SetVolume(100);
 }
 
 }  // namespace
