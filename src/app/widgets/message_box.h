@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMessageBox>
+#include <QPair>
 #include <QString>
 
 namespace qm {
@@ -35,6 +36,14 @@ public:
         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
         const QString& title = {},
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+    // A question whose buttons carry their own captions (the standard buttons stand for the
+    // answers); Esc gives `escapeButton`. Answered in advance like question().
+    static QMessageBox::StandardButton ask(
+        QWidget* parent, const QString& text,
+        const QList<QPair<QMessageBox::StandardButton, QString>>& buttons,
+        QMessageBox::StandardButton defaultButton, QMessageBox::StandardButton escapeButton,
+        const QString& title = {});
 
     // Test hooks. While answering in advance is on, no box is shown: each one is recorded
     // and answered with the next queued answer, or, when the queue is empty, with the first

@@ -22,6 +22,7 @@
 #include "app/notes/path_bar.h"
 #include "app/notes/path_commands.h"
 #include "app/notes/tag_pane.h"
+#include "app/notes/write_failure_watch.h"
 #include "app/search/note_search.h"
 #include "app/search/search_controller.h"
 #include "app/speech/speech_reading.h"
@@ -189,6 +190,10 @@ void MainWindow::buildNoteFeatures() {
     auto* checkpoints =
         new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
     backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
+    // Files that cannot be written are told, retried and asked about at the end.
+    writeWatch_ = new WriteFailureWatch({{&trees_->notebook(), QStringLiteral("笔记本")},
+                                         {&trees_->recycleBin(), QStringLiteral("回收站")}},
+                                        settings_, this, this);
     autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
             &NoteSession::saveCurrentNote);
@@ -262,6 +267,14 @@ bool MainWindow::startUp() {
     tray_->setShown(true);
 
     const NoteTrees::OpenOutcome outcome = trees_->open();
+    // A tree file that exists but cannot be read must not be shown empty nor written.
+    if (!writeWatch_->reportOpenProblems()) {
+        tray_->setShown(false);
+        exiting_ = true;
+        close();
+        emit programEnded(1);
+        return false;
+    }
     if (outcome.recycleBinRootFailed) {
         MessageBox::warning(this, QStringLiteral("回收站无法创建！请手动删除软件目录下的 "
                                                  "回收站.qm 文件再启动本软件"));
@@ -365,6 +378,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         putAway();
         return;
     }
+    if (!writeWatch_->confirmEnd()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     exiting_ = true;
     tray_->setShown(false);
@@ -373,6 +390,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::exitProgram() {
     saveBeforeClosing();
+    if (!writeWatch_->confirmEnd()) return;
     exiting_ = true;
     tray_->setShown(false);
     close();
@@ -380,6 +398,8 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::restartProgram() {
+    saveBeforeClosing();
+    if (!writeWatch_->confirmEnd()) return;
     emit restartRequested();
     exitProgram();
 }
