@@ -149,6 +149,13 @@ void WriteFailureWatch::report(const QString& name, const WriteError& error, boo
                                      .arg(name, FileName(error.path), ReasonText(error), what));
 }
 
+void WriteFailureWatch::reportBackupFailure(const WriteError& error) {
+    MessageBox::warning(window_,
+                        QStringLiteral("备份文件写入失败：\n%1\n原因：%2\n\n笔记本本身没有受"
+                                       "影响。")
+                            .arg(FileName(error.path), ReasonText(error)));
+}
+
 void WriteFailureWatch::updateCaption() {
     bool readOnly = false;
     for (const Tree& tree : trees_) {

@@ -59,6 +59,10 @@ public:
     // Looks at every file now: a message for each new failure episode, the caption mark.
     void check();
 
+    // A backup copy could not be written: told at once (each backup is its own episode; the
+    // notebook itself is not affected).
+    void reportBackupFailure(const WriteError& error);
+
     // Writes a copy of every tree store with unsaved changes into `folder` (named after its
     // file); false with a message text when one cannot be written.
     bool saveCopies(const QString& folder, QString* error) const;

@@ -194,6 +194,8 @@ void MainWindow::buildNoteFeatures() {
     writeWatch_ = new WriteFailureWatch({{&trees_->notebook(), QStringLiteral("笔记本")},
                                          {&trees_->recycleBin(), QStringLiteral("回收站")}},
                                         settings_, this, this);
+    connect(backup_, &Backup::copyFailed, writeWatch_,
+            [this] { writeWatch_->reportBackupFailure(backup_->lastError()); });
     autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
             &NoteSession::saveCurrentNote);
@@ -203,6 +205,7 @@ void MainWindow::buildNoteFeatures() {
     connect(settingsMenu_, &SettingsMenu::backupsKeptChanged, backup_, &Backup::setKeep);
     connect(this, &MainWindow::backupNowRequested, this, [this] {
         const QString path = backup_->run();
+        if (backup_->lastError().failed()) return;  // the write watch has told why
         MessageBox::information(this, QStringLiteral("已备份最新数据状态到\r\n") + path);
     });
 }

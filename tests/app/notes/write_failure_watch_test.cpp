@@ -41,6 +41,7 @@ private slots:
     void endingWithChangesInMemoryAsks();
     void unreadableNotebookIsReportedAndLeftAlone();
     void notebookHeldByAnotherWriterOpensWithANotice();
+    void backupThatCannotBeWrittenIsNotReportedAsDone();
 
 private:
     QString caption() { return w_->window().windowTitle(); }
@@ -201,6 +202,26 @@ void WriteFailureWatchTest::notebookHeldByAnotherWriterOpensWithANotice() {
     w_->click(1);
     typeAndSwitch(QStringLiteral("写不进去"), 2);
     QCOMPARE(qm::testing::ReadFileBytes(w_->file("笔记本.qm")), before);
+}
+
+void WriteFailureWatchTest::backupThatCannotBeWrittenIsNotReportedAsDone() {
+    // A file where the backup folder should be: no backup can be written there.
+    qm::testing::WriteFileBytes(w_->file("备份文件"), "not a folder");
+    MessageBox::clearShown();
+    emit w_->window().backupNowRequested();
+    QCOMPARE(MessageBox::shown().size(), 1);
+    const MessageBox::Record shown = MessageBox::shown().first();
+    QCOMPARE(shown.kind, MessageBox::Kind::kWarning);
+    QVERIFY2(shown.text.contains(QStringLiteral("备份文件写入失败")) &&
+                 shown.text.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))),
+             qPrintable(shown.text));
+
+    // With the folder possible again, the same command reports the copy it made.
+    QVERIFY(QFile::remove(QString::fromStdString(w_->file("备份文件"))));
+    MessageBox::clearShown();
+    emit w_->window().backupNowRequested();
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().kind, MessageBox::Kind::kInformation);
 }
 
 QTEST_MAIN(WriteFailureWatchTest)
