@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QWidget>
 #include <cerrno>
 
@@ -59,6 +60,7 @@ WriteFailureWatch::WriteFailureWatch(std::vector<Tree> trees, SettingsStore* set
 }
 
 bool WriteFailureWatch::reportOpenProblems() {
+    QStringList notices;
     for (const Tree& tree : trees_) {
         const TreeStore& store = *tree.store;
         const QString file = FileName(store.openError().path);
@@ -75,17 +77,19 @@ bool WriteFailureWatch::reportOpenProblems() {
                         .arg(tree.name, file, reason));
                 return false;
             case TreeStore::OpenProblem::kLocked:
-                MessageBox::warning(window_,
-                                    QStringLiteral("%1文件正被另一个程序打开并写入。\n\n在这里所做"
-                                                   "的修改无法保存，关闭后会丢失。")
-                                        .arg(tree.name));
+                notices << QStringLiteral("%1文件正被另一个程序打开并写入。").arg(tree.name);
                 break;
             case TreeStore::OpenProblem::kNotWritable:
-                MessageBox::warning(window_, QStringLiteral("%1文件无法写入：\n%2\n原因：%3\n\n在这"
-                                                            "里所做的修改无法保存，关闭后会丢失。")
-                                                 .arg(tree.name, file, reason));
+                notices << QStringLiteral("%1文件无法写入：\n%2\n原因：%3")
+                               .arg(tree.name, file, reason);
                 break;
         }
+    }
+    // One notice for both trees: in a folder that cannot be written both fail alike.
+    if (!notices.isEmpty()) {
+        MessageBox::warning(window_,
+                            notices.join(QStringLiteral("\n\n")) +
+                                QStringLiteral("\n\n在这里所做的修改无法保存，关闭后会丢失。"));
     }
     updateCaption();
     return true;
@@ -145,15 +149,15 @@ void WriteFailureWatch::report(const QString& name, const WriteError& error, boo
                       "修改暂时只保存在内存中。本软件每隔几秒会自动重试，能写入时会立刻"
                       "把全部修改写进文件。在此之前请不要关机；可以先腾出磁盘空间。")
                 : QStringLiteral("修改已记在日志文件中，没有丢失；本软件会稍后重试。");
-    MessageBox::warning(window_, QStringLiteral("%1文件写入失败：\n%2\n原因：%3\n\n%4")
-                                     .arg(name, FileName(error.path), ReasonText(error), what));
+    MessageBox::notice(window_, QStringLiteral("%1文件写入失败：\n%2\n原因：%3\n\n%4")
+                                    .arg(name, FileName(error.path), ReasonText(error), what));
 }
 
 void WriteFailureWatch::reportBackupFailure(const WriteError& error) {
-    MessageBox::warning(window_,
-                        QStringLiteral("备份文件写入失败：\n%1\n原因：%2\n\n笔记本本身没有受"
-                                       "影响。")
-                            .arg(FileName(error.path), ReasonText(error)));
+    MessageBox::notice(window_,
+                       QStringLiteral("备份文件写入失败：\n%1\n原因：%2\n\n笔记本本身没有受"
+                                      "影响。")
+                           .arg(FileName(error.path), ReasonText(error)));
 }
 
 void WriteFailureWatch::updateCaption() {

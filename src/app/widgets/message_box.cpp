@@ -78,6 +78,20 @@ QMessageBox::StandardButton MessageBox::ask(
     return clicked != nullptr ? box.standardButton(clicked) : escapeButton;
 }
 
+void MessageBox::notice(QWidget* parent, const QString& text, const QString& title) {
+    const QString caption = title.isEmpty() ? QStringLiteral("Quelmar·Corvanel") : title;
+    TestState& state = State();
+    if (state.inAdvance) {
+        state.shown.append({Kind::kWarning, caption, text});
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void MessageBox::setAnswerInAdvance(bool on) { State().inAdvance = on; }
 
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer) {

@@ -45,6 +45,10 @@ public:
         QMessageBox::StandardButton defaultButton, QMessageBox::StandardButton escapeButton,
         const QString& title = {});
 
+    // A warning that does not stop the user: shown without taking the focus and without
+    // blocking the window (keystrokes go on into the editor). Recorded like warning().
+    static void notice(QWidget* parent, const QString& text, const QString& title = {});
+
     // Test hooks. While answering in advance is on, no box is shown: each one is recorded
     // and answered with the next queued answer, or, when the queue is empty, with the first
     // of its buttons (Ok, Yes, ...) or the default button where one is given.
