@@ -10,8 +10,8 @@
 #include <QScrollBar>
 #include <QtTest>
 #include <cerrno>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 
 #include "app/frame/drop_arrow_button.h"
 #include "app/frame/main_tool_bar.h"
