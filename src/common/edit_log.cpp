@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "common/file_calls.h"
@@ -143,7 +144,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
     // The lock belongs to the inode; one that a clean close removed meanwhile is no lock, so
     // the name is opened again until the locked inode is the one the name holds.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = OpenFile(path_, O_RDWR | O_CREAT);
         if (fd < 0) return OpenResult::kFailed;
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
             close(fd);
@@ -223,12 +224,70 @@ bool EditLog::Append(const std::vector<Edit>& group, bool durable, uint64_t base
 }
 
 bool EditLog::AppendLocked(const std::string& bytes, bool durable) {
+    // A log removed underneath would take the edits into a file no name reaches.
+    if (RemovedLocked()) {
+        errno = ENOENT;
+        FailLocked();
+        return false;
+    }
+    // Bytes a failed append left behind the last good one must never replay.
+    if (needsCut_ && !Truncate(fd_, size_)) {
+        FailLocked();
+        return false;
+    }
+    needsCut_ = false;
     if (!WriteAll(fd_, bytes.data(), bytes.size(), size_) || (durable && !Sync(fd_))) {
-        AbandonLocked();
+        FailLocked();
+        const int error = errno;
+        needsCut_ = !Truncate(fd_, size_);
+        errno = error;
         return false;
     }
     size_ += bytes.size();
     return true;
+}
+
+bool EditLog::RemovedLocked() const {
+    struct stat st;
+    return fstat(fd_, &st) == 0 && st.st_nlink == 0;
+}
+
+void EditLog::FailLocked() { error_ = WriteError{path_, errno != 0 ? errno : EIO}; }
+
+bool EditLog::DropUnsynced() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return false;
+    if (RemovedLocked()) {
+        const int fd = OpenFile(path_, O_RDWR | O_CREAT);
+        if (fd < 0) {
+            FailLocked();
+            return false;
+        }
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            FailLocked();
+            close(fd);
+            return false;
+        }
+        close(fd_);
+        fd_ = fd;
+        size_ = 0;
+        if (!Truncate(fd_, 0) || !Sync(fd_) || !SyncFolderOf(path_)) {
+            FailLocked();
+            return false;
+        }
+        return true;
+    }
+    if (!Truncate(fd_, size_) || !Sync(fd_)) {
+        FailLocked();
+        return false;
+    }
+    needsCut_ = false;
+    return true;
+}
+
+WriteError EditLog::lastError() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
 }
 
 uint64_t EditLog::lastSeq() const {
@@ -260,11 +319,17 @@ bool EditLog::ResetIfNothingAfter(uint64_t seq) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ < 0) return false;
     if (seq_ != seq || size_ == 0) return true;
-    if (!Truncate(fd_, 0) || !Sync(fd_)) {
-        AbandonLocked();
+    // When this fails the log keeps its marker, which tells recovery that the file holds
+    // every edit before it; later edits append behind it.
+    if (!Truncate(fd_, 0)) {
+        FailLocked();
         return false;
     }
-    size_ = 0;
+    size_ = 0;  // the next append starts a new header at 0, synced or not
+    if (!Sync(fd_)) {
+        FailLocked();
+        return false;
+    }
     return true;
 }
 

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/write_error.h"
+
 namespace qm {
 
 class EditLog {
@@ -70,7 +72,10 @@ public:
     // Appends a group of edits that replay as one: all of them or none. A log that is empty
     // gets its header first, naming the file (size, sample checksum) the edits apply to. With
     // `durable` the log is synced; otherwise the records wait for the next sync. False when a
-    // file call fails: the log is closed then, and the edits live in memory alone.
+    // file call fails (or the log was removed): the log stays open, what was written of the
+    // group is cut off again as far as the disk lets, lastError() says why, and the caller
+    // must not append again before a checkpoint with DropUnsynced() brought the file up to
+    // date: the edits in between exist in memory alone.
     bool Append(const std::vector<Edit>& group, bool durable, uint64_t baseSize,
                 uint32_t baseSampleCrc);
 
@@ -87,18 +92,30 @@ public:
     // After the new file is in place: empties the log when no edit came after `seq`.
     bool ResetIfNothingAfter(uint64_t seq);
 
+    // Before a checkpoint that follows failed appends: cuts the log back to the last append
+    // that succeeded (a group half written or written without its sync must never replay) and
+    // syncs; a log removed underneath is created again, empty. False when that fails.
+    bool DropUnsynced();
+
+    // The last file call that failed (path and errno); empty while none has.
+    WriteError lastError() const;
+
     // Closes the log; with `remove` an empty log is deleted first (a clean close).
     void Close(bool remove);
 
 private:
     bool AppendLocked(const std::string& bytes, bool durable);
     void AbandonLocked();
+    void FailLocked();
+    bool RemovedLocked() const;
 
     mutable std::mutex mutex_;
     std::string path_;  // of the log
     int fd_ = -1;
     uint64_t size_ = 0;
     uint64_t seq_ = 0;
+    WriteError error_;
+    bool needsCut_ = false;  // a failed append may have left bytes behind size_
 };
 
 }  // namespace qm

@@ -5,15 +5,85 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
 
 namespace qm::fileio {
 namespace {
 
 int crash_countdown = 0;
 
+// The failure a test asked for; `active` lets the calls skip the lock when there is none.
+struct Injection {
+    std::mutex mutex;
+    std::atomic<bool> active{false};
+    unsigned calls = 0;
+    int error = 0;
+    std::string pathPart;
+    int skip = 0;
+};
+
+Injection& TheInjection() {
+    static Injection injection;
+    return injection;
+}
+
+bool Hits(Call call, const std::string* path, int fd) {
+    Injection& in = TheInjection();
+    if (!in.active.load(std::memory_order_relaxed)) return false;
+    std::lock_guard<std::mutex> lock(in.mutex);
+    if ((in.calls & call) == 0) return false;
+    if (!in.pathPart.empty()) {
+        std::string named;
+        if (path != nullptr) {
+            named = *path;
+        } else {
+            char target[4096];
+            const std::string link = "/proc/self/fd/" + std::to_string(fd);
+            const ssize_t n = readlink(link.c_str(), target, sizeof target);
+            if (n > 0) named.assign(target, static_cast<size_t>(n));
+        }
+        if (named.find(in.pathPart) == std::string::npos) return false;
+    }
+    if (in.skip > 0) {
+        --in.skip;
+        return false;
+    }
+    errno = in.error;
+    return true;
+}
+
 }  // namespace
+
+void InjectFailure(unsigned calls, int error, const std::string& pathPart, int skip) {
+    Injection& in = TheInjection();
+    std::lock_guard<std::mutex> lock(in.mutex);
+    in.calls = calls;
+    in.error = error;
+    in.pathPart = pathPart;
+    in.skip = skip;
+    in.active = calls != 0;
+}
+
+void ClearInjectedFailures() { InjectFailure(0, 0); }
+
+bool Injected(Call call, const std::string& path) { return Hits(call, &path, -1); }
+
+bool Injected(Call call, int fd) { return Hits(call, nullptr, fd); }
+
+std::string ErrorText(int error) {
+    char buffer[256];
+    // The GNU strerror_r returns its text, which need not be in the buffer.
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+int OpenFile(const std::string& path, int flags, int mode) {
+    if (Injected(kOpen, path)) return -1;
+    return open(path.c_str(), flags | O_CLOEXEC, mode);
+}
 
 void SetCrashPoint(int n) { crash_countdown = n; }
 
@@ -24,8 +94,10 @@ void CrashPoint() {
 bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
     while (size > 0) {
         CrashPoint();
+        if (Injected(kWrite, fd)) return false;
         const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
         data += n;
         size -= static_cast<size_t>(n);
@@ -36,21 +108,25 @@ bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
 
 bool Truncate(int fd, uint64_t size) {
     CrashPoint();
+    if (Injected(kTruncate, fd)) return false;
     return ftruncate(fd, static_cast<off_t>(size)) == 0;
 }
 
 bool Sync(int fd) {
     CrashPoint();
+    if (Injected(kSync, fd)) return false;
     return fdatasync(fd) == 0;
 }
 
 bool Rename(const std::string& from, const std::string& to) {
     CrashPoint();
+    if (Injected(kRename, to)) return false;
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool Unlink(const std::string& path) {
     CrashPoint();
+    if (Injected(kUnlink, path)) return false;
     return unlink(path.c_str()) == 0;
 }
 
@@ -60,13 +136,16 @@ bool SyncFolderOf(const std::string& path) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     CrashPoint();
-    const bool ok = fsync(fd) == 0;
+    const bool ok = !Injected(kSync, folder) && fsync(fd) == 0;
+    const int error = errno;
     close(fd);
+    errno = error;
     return ok;
 }
 
 bool ReadAll(int fd, std::string* out) {
     out->clear();
+    if (Injected(kRead, fd)) return false;
     struct stat st;
     if (fstat(fd, &st) != 0) return false;
     out->resize(static_cast<size_t>(st.st_size));
@@ -84,10 +163,12 @@ bool ReadAll(int fd, std::string* out) {
 }
 
 bool ReadFile(const std::string& path, std::string* out) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenFile(path, O_RDONLY);
     if (fd < 0) return false;
     const bool ok = ReadAll(fd, out);
+    const int error = errno;
     close(fd);
+    errno = error;
     return ok;
 }
 

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/write_error.h"
+
 namespace qm {
 
 class JournaledFile {
@@ -47,13 +49,24 @@ public:
     void Close();
 
     bool writable() const { return fd_ >= 0; }
+
+    // A write, truncation or sync failed (or the file was removed underneath): the file is
+    // left to its journal, which undoes the half edit at the next Open, and edits change the
+    // image alone until Retry succeeds.
+    bool failing() const { return failing_; }
+    // Why, while failing(): the file and the system's reason.
+    const WriteError& lastError() const { return error_; }
+    // Brings the file up to date with the image, crash-safely: the half edit is rolled back
+    // from the journal, then the whole content is replaced as one journaled edit. True when
+    // the file holds the image (or nothing was failing).
+    bool Retry();
     const std::string& data() const { return image_; }
     size_t size() const { return image_.size(); }
 
     // Replaces `length` bytes at `offset` with `bytes` in the image and in the file.
     // Returns false and changes nothing when the range lies outside the image. Returns
-    // true when the image changed, even if the file could not be written (then writable()
-    // turns false and the image goes on alone).
+    // true when the image changed, even if the file could not be written (then failing()
+    // turns true and the image goes on alone until Retry).
     bool Replace(size_t offset, size_t length, std::string_view bytes);
     bool Insert(size_t offset, std::string_view bytes) { return Replace(offset, 0, bytes); }
     bool Erase(size_t offset, size_t length) { return Replace(offset, length, {}); }
@@ -68,13 +81,22 @@ public:
     static void SetCrashPointForTesting(int n);
 
 private:
-    // Stops writing after a failed file call; the image goes on alone.
-    void Abandon();
+    // Stops writing after a failed file call (errno tells why); the image goes on alone.
+    void Fail(const std::string& path);
+    // Writes and syncs the undo record: `saved` are the bytes at `offset` of a file of
+    // `old_size` bytes that the edit overwrites.
+    bool WriteUndo(uint64_t offset, uint64_t old_size, std::string_view saved);
+    // Opens (creating) the file and its journal again under the lock, after the file was
+    // removed underneath.
+    bool Reopen();
+    bool Removed() const;
 
     std::string image_;
     std::string path_;
     int fd_ = -1;
     int journal_fd_ = -1;
+    bool failing_ = false;
+    WriteError error_;
 };
 
 }  // namespace qm

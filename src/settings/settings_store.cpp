@@ -204,7 +204,10 @@ void SettingsStore::edit(size_t offset, size_t length, std::string_view bytes) {
     // An edit at or before the cached header can move it or break the line start it stands
     // on; edits after its "]" leave it where it is.
     if (cached_span_ && offset <= cached_span_->close) cached_span_.reset();
+    // While writing fails, each edit goes to memory and is the moment to try again.
+    const bool was_failing = file_.failing();
     file_.Replace(offset, length, bytes);
+    if (was_failing) file_.Retry();
 }
 
 std::string SettingsStore::readText(std::string_view key, std::string_view fallback) const {

@@ -94,6 +94,15 @@ public:
     const std::string& memoryCopy() const { return file_.data(); }
     bool writable() const { return file_.writable(); }
 
+    // A write of the file failed: the memory copy holds edits the file lacks. Every later
+    // edit, and retryWrites (the window calls it every few seconds), tries to write the whole
+    // copy again, crash-safely; the failure ends when one succeeds.
+    bool writeFailing() const { return file_.failing(); }
+    // The file and the system's reason while writeFailing().
+    const WriteError& lastWriteError() const { return file_.lastError(); }
+    // True when the file holds the memory copy (or cannot be written at all: see writable()).
+    bool retryWrites() { return file_.Retry(); }
+
     // Test hook: the section lookup rejects every header of `section` (an empty name turns
     // the hook off), as a buffer or name on which the header never matches would, so that
     // the abandoned-write path can be exercised.

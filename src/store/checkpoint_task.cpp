@@ -1,8 +1,10 @@
 #include "store/checkpoint_task.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
 
 #include "common/edit_log.h"
@@ -11,12 +13,14 @@
 namespace qm {
 
 CheckpointTask::CheckpointTask(std::string path, ImageSnapshot snapshot, uint64_t seq,
-                               std::shared_ptr<EditLog> log, std::shared_ptr<CheckpointState> state)
+                               std::shared_ptr<EditLog> log, std::shared_ptr<CheckpointState> state,
+                               bool afterFailedAppends)
     : path_(std::move(path)),
       snapshot_(std::move(snapshot)),
       seq_(seq),
       log_(std::move(log)),
-      state_(std::move(state)) {
+      state_(std::move(state)),
+      afterFailedAppends_(afterFailedAppends) {
     ++state_->started;
 }
 
@@ -24,12 +28,24 @@ CheckpointTask::~CheckpointTask() {
     if (!done_) --state_->started;
 }
 
+uint64_t CheckpointTask::FileId(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return 0;
+    return static_cast<uint64_t>(st.st_ino) ^ (static_cast<uint64_t>(st.st_dev) << 40);
+}
+
 bool CheckpointTask::Run() {
     if (done_) return false;
     std::lock_guard<std::mutex> lock(state_->running);
     const std::string temp = NewFilePath(path_);
+    WriteError error;
+    auto fail = [&error](const std::string& path) {
+        if (!error.failed()) error = WriteError{path, errno != 0 ? errno : EIO};
+        return false;
+    };
     bool ok = false;
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = fileio::OpenFile(temp, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0) fail(temp);
     if (fd >= 0) {
         // The snapshot goes out in large writes; its checksum is taken on the way.
         constexpr size_t kBuffer = 1 << 20;
@@ -42,6 +58,7 @@ bool CheckpointTask::Run() {
             if (failed || buffer.empty()) return;
             crc = fileio::CrcUpdate(crc, buffer.data(), buffer.size());
             failed = !fileio::WriteAll(fd, buffer.data(), buffer.size(), written);
+            if (failed) fail(temp);
             written += buffer.size();
             buffer.clear();
         };
@@ -55,17 +72,30 @@ bool CheckpointTask::Run() {
             }
         });
         flush();
-        ok = !failed && fileio::Sync(fd);
+        ok = !failed && (fileio::Sync(fd) || fail(temp));
         close(fd);
+        // After failed appends the log is cut back to its last good group first; an empty log
+        // then needs no marker, as the old file with it is the last durable state.
+        if (ok && afterFailedAppends_) ok = log_->DropUnsynced() || fail(log_->lastError().path);
         // The log learns what the new file holds before the file takes its place, so that
         // recovery never replays an edit twice (doc/journal.md).
-        ok = ok && log_->AppendMarker(seq_, written, crc) && fileio::Rename(temp, path_);
-        if (ok) {
-            fileio::SyncFolderOf(path_);
-            log_->ResetIfNothingAfter(seq_);
+        const bool needMarker = !afterFailedAppends_ || log_->size() > 0;
+        if (ok && needMarker && !log_->AppendMarker(seq_, written, crc)) {
+            errno = log_->lastError().code;
+            ok = fail(log_->lastError().path);
         }
+        ok = ok && (fileio::Rename(temp, path_) || fail(path_));
+        if (ok) state_->fileId = FileId(path_);
+        // Until the folder is synced the rename may not survive a power cut.
+        ok = ok && (fileio::SyncFolderOf(path_) || fail(path_));
+        if (ok) log_->ResetIfNothingAfter(seq_);
     }
     if (!ok) unlink(temp.c_str());
+    {
+        std::lock_guard<std::mutex> errorLock(state_->errorMutex);
+        if (!ok) state_->error = error;
+        state_->failing = !ok;
+    }
     done_ = true;
     --state_->started;
     return ok;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/write_error.h"
 #include "store/record_image.h"
 
 namespace qm {
@@ -20,22 +21,34 @@ class EditLog;
 struct CheckpointState {
     std::mutex running;           // one checkpoint at a time
     std::atomic<int> started{0};  // begun and not yet finished
+    // The last checkpoint failed (set and cleared by the checkpoints, read by the store).
+    std::atomic<bool> failing{false};
+    // The identity (device and inode) of the file as the last checkpoint left it.
+    std::atomic<uint64_t> fileId{0};
+    std::mutex errorMutex;
+    WriteError error;  // why it failed
 };
 
 class CheckpointTask {
 public:
+    // With `afterFailedAppends` the log first drops what failed appends left in it (and may
+    // be empty: then no marker is needed, the file alone holds every edit).
     CheckpointTask(std::string path, ImageSnapshot snapshot, uint64_t seq,
-                   std::shared_ptr<EditLog> log, std::shared_ptr<CheckpointState> state);
+                   std::shared_ptr<EditLog> log, std::shared_ptr<CheckpointState> state,
+                   bool afterFailedAppends = false);
     ~CheckpointTask();
     CheckpointTask(const CheckpointTask&) = delete;
     CheckpointTask& operator=(const CheckpointTask&) = delete;
 
     // Writes the file; true when it now holds the snapshot. On failure the log still holds
-    // every edit and the old file stays. Runs once.
+    // every edit that reached it, the old file stays, and the state keeps the reason. Runs
+    // once.
     bool Run();
 
     // The path of the file being written before it replaces the tree file.
     static std::string NewFilePath(const std::string& path) { return path + ".new"; }
+    // The identity of the file at `path`, 0 when there is none.
+    static uint64_t FileId(const std::string& path);
 
 private:
     std::string path_;
@@ -43,6 +56,7 @@ private:
     uint64_t seq_;
     std::shared_ptr<EditLog> log_;
     std::shared_ptr<CheckpointState> state_;
+    bool afterFailedAppends_;
     bool done_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "common/charset.h"
+#include "common/file_calls.h"
 
 namespace qm {
 namespace fs = std::filesystem;
@@ -22,7 +23,10 @@ bool CreateFoldersFor(const std::string& path) {
     if (parent.empty()) return true;
     std::error_code error;
     fs::create_directories(parent, error);
-    return fs::is_directory(parent, error);
+    const int made = error.value();
+    if (fs::is_directory(parent, error)) return true;
+    errno = made != 0 ? made : ENOTDIR;
+    return false;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -31,6 +35,7 @@ bool WriteAll(int fd, std::string_view bytes) {
     while (left > 0) {
         const ssize_t n = write(fd, p, left);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
         p += n;
         left -= static_cast<size_t>(n);
@@ -84,12 +89,19 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         const fs::path real = fs::canonical(path, error);
         if (!error) target = real.string();
     }
+    if (fileio::Injected(fileio::kOpen, target)) return false;
     std::string temp = target + ".tmp-XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return false;
-    const bool ok = fchmod(fd, 0644) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
-    if (close(fd) != 0 || !ok || rename(temp.c_str(), target.c_str()) != 0) {
+    const bool ok = fchmod(fd, 0644) == 0 && !fileio::Injected(fileio::kWrite, target) &&
+                    WriteAll(fd, bytes) && fsync(fd) == 0;
+    int reason = errno;
+    const bool closed = close(fd) == 0;
+    if (ok && !closed) reason = errno;
+    if (!ok || !closed || rename(temp.c_str(), target.c_str()) != 0) {
+        if (ok && closed) reason = errno;
         unlink(temp.c_str());
+        errno = reason;  // the reason the caller reports, not the clean-up's
         return false;
     }
     return true;

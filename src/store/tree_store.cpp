@@ -86,6 +86,7 @@ private:
 };
 
 std::shared_ptr<const ImageBuffer> ReadBuffer(int fd) {
+    if (fileio::Injected(fileio::kRead, fd)) return nullptr;
     struct stat st;
     if (fstat(fd, &st) != 0) return nullptr;
     auto buffer = std::make_shared<HeapBuffer>(static_cast<size_t>(st.st_size));
@@ -103,6 +104,7 @@ std::shared_ptr<const ImageBuffer> ReadBuffer(int fd) {
 }
 
 std::shared_ptr<const ImageBuffer> MapBuffer(int fd) {
+    if (fileio::Injected(fileio::kRead, fd)) return nullptr;
     struct stat st;
     if (fstat(fd, &st) != 0) return nullptr;
     if (st.st_size == 0) return std::make_shared<StringBuffer>(std::string());
@@ -168,9 +170,24 @@ bool TreeStore::Open(const std::string& path) {
     ResetState();
     image_.Clear();
     path_ = path;
+    openProblem_ = OpenProblem::kNone;
+    openError_ = {};
+    // What a file that exists but cannot be read gets: no image, and never a write.
+    auto unreadable = [this, &path] {
+        openProblem_ = OpenProblem::kUnreadable;
+        openError_ = WriteError{path, errno != 0 ? errno : EIO};
+        image_.Clear();
+        return false;
+    };
     auto log = std::make_shared<EditLog>();
-    if (log->Open(path) != EditLog::OpenResult::kWritable) {
-        LoadReadOnly(path);
+    const EditLog::OpenResult opened = log->Open(path);
+    if (opened != EditLog::OpenResult::kWritable) {
+        openProblem_ = opened == EditLog::OpenResult::kLocked ? OpenProblem::kLocked
+                                                              : OpenProblem::kNotWritable;
+        if (opened == EditLog::OpenResult::kFailed) {
+            openError_ = WriteError{EditLog::LogPath(path), errno != 0 ? errno : EIO};
+        }
+        if (!LoadReadOnly(path) && FileExists(path)) return unreadable();
         return false;
     }
     // An edit that an older version of the store left half done in place is rolled back.
@@ -183,13 +200,36 @@ bool TreeStore::Open(const std::string& path) {
         unlink(CheckpointTask::NewFilePath(path).c_str());
 
     const bool existed = FileExists(path);
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    std::shared_ptr<const ImageBuffer> buffer = fd >= 0 ? ReadBuffer(fd) : nullptr;
-    if (fd >= 0) close(fd);
+    const int fd = fileio::OpenFile(path, O_RDWR | O_CREAT);
+    if (fd < 0) {
+        const int error = errno;
+        log->Close(true);
+        // Readable but not writable: shown, and edits stay in memory.
+        if (existed && LoadReadOnly(path)) {
+            openProblem_ = OpenProblem::kNotWritable;
+            openError_ = WriteError{path, error};
+            return false;
+        }
+        errno = error;
+        if (existed) return unreadable();
+        openProblem_ = OpenProblem::kNotWritable;
+        openError_ = WriteError{path, error};
+        return false;
+    }
+    std::shared_ptr<const ImageBuffer> buffer = ReadBuffer(fd);
+    const int readError = errno;
+    close(fd);
     std::string logBytes;
-    if (buffer == nullptr || !log->ReadAll(&logBytes)) {
+    if (buffer == nullptr) {
+        log->Close(true);
+        errno = readError;
+        return unreadable();
+    }
+    if (!log->ReadAll(&logBytes)) {
+        openProblem_ = OpenProblem::kNotWritable;
+        openError_ = WriteError{EditLog::LogPath(path), errno != 0 ? errno : EIO};
         log->Close(false);
-        LoadReadOnly(path);
+        if (!LoadReadOnly(path)) return unreadable();
         return false;
     }
     if (!existed) fileio::SyncFolderOf(path);
@@ -204,6 +244,11 @@ bool TreeStore::Open(const std::string& path) {
         log->SetAside(logBytes);
     }
     log_ = std::move(log);
+    RememberFileIdentity();
+    if (!writable()) {
+        openProblem_ = OpenProblem::kNotWritable;
+        openError_ = log_->lastError();
+    }
     return writable();
 }
 
@@ -221,12 +266,14 @@ bool TreeStore::LoadReadOnly(const std::string& path) {
     std::shared_ptr<const ImageBuffer> buffer;
     std::string logBytes;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = fileio::OpenFile(path, O_RDONLY);
         if (fd < 0) return false;
         struct stat held;
         fstat(fd, &held);
         buffer = MapBuffer(fd);
+        const int error = errno;
         close(fd);
+        errno = error;
         if (buffer == nullptr) return false;
         logBytes.clear();
         fileio::ReadFile(EditLog::LogPath(path), &logBytes);
@@ -258,6 +305,69 @@ void TreeStore::Close() {
         log_->Close(true);
         log_.reset();
     }
+    unsaved_ = false;
+    lastError_ = {};
+    staleBodyFiles_.clear();
+}
+
+bool TreeStore::writeFailing() const { return unsaved() || checkpoint_->failing.load(); }
+
+WriteError TreeStore::lastWriteError() const {
+    if (lastError_.failed() && unsaved()) return lastError_;
+    if (!checkpoint_->failing.load()) return {};
+    std::lock_guard<std::mutex> lock(checkpoint_->errorMutex);
+    return checkpoint_->error;
+}
+
+void TreeStore::NoteFailure(const WriteError& error) {
+    lastError_ = error;
+    if (failureHandler_) failureHandler_();
+}
+
+void TreeStore::RememberFileIdentity() { checkpoint_->fileId = CheckpointTask::FileId(path_); }
+
+bool TreeStore::FileMovedUnderneath(WriteError* error) const {
+    // A checkpoint renaming its new file in place changes the identity on purpose.
+    if (checkpoint_->started.load() > 0) return false;
+    const uint64_t id = CheckpointTask::FileId(path_);
+    if (id == checkpoint_->fileId.load()) return false;
+    // ESTALE stands for "replaced by another file"; ENOENT for "removed".
+    *error = WriteError{path_, id == 0 ? ENOENT : ESTALE};
+    return true;
+}
+
+bool TreeStore::RetryWrites() {
+    if (log_ == nullptr || !log_->isOpen()) return !unsaved();
+    // Writing a stale body file back edits its record, whose group ends here again.
+    if (retrying_) return false;
+    retrying_ = true;
+    bool ok = true;
+    if (unsaved_ || checkpoint_->failing.load()) {
+        if (!unsaved_ && log_->empty()) {
+            checkpoint_->failing = false;  // the log holds nothing the file lacks
+        } else {
+            // After failed appends the whole image goes to the file and the log restarts;
+            // otherwise this is an ordinary checkpoint of the logged edits.
+            CheckpointTask task(path_, image_.Snapshot(), log_->lastSeq(), log_, checkpoint_,
+                                unsaved_);
+            ok = task.Run();
+            if (ok) unsaved_ = false;
+        }
+    }
+    ok = ok && RetryBodyFiles();
+    retrying_ = false;
+    if (!ok && unsaved()) {
+        if (checkpoint_->failing.load()) {
+            std::lock_guard<std::mutex> lock(checkpoint_->errorMutex);
+            if (checkpoint_->error.failed()) lastError_ = checkpoint_->error;
+        }
+    }
+    if (ok) lastError_ = {};
+    return ok;
+}
+
+bool TreeStore::SaveCopy(const std::string& path) const {
+    return WriteFileAtomically(path, image());
 }
 
 bool TreeStore::HasLoggedEdits() const { return writable() && !log_->empty(); }
@@ -267,13 +377,15 @@ uint64_t TreeStore::LogSize() const { return log_ != nullptr ? log_->size() : 0;
 bool TreeStore::NeedsCheckpoint() const { return writable() && log_->size() > checkpointLogLimit_; }
 
 std::shared_ptr<CheckpointTask> TreeStore::StartCheckpoint() {
-    if (!HasLoggedEdits()) return nullptr;
+    // Edits that exist in memory alone go to the file only through RetryWrites.
+    if (unsaved_ || !HasLoggedEdits()) return nullptr;
     return std::make_shared<CheckpointTask>(path_, image_.Snapshot(), log_->lastSeq(), log_,
                                             checkpoint_);
 }
 
 bool TreeStore::Checkpoint() {
     if (log_ == nullptr) return false;
+    if (unsaved()) return RetryWrites();
     const std::shared_ptr<CheckpointTask> task = StartCheckpoint();
     if (task == nullptr) return writable();
     return task->Run();
@@ -298,10 +410,27 @@ void TreeStore::EndGroup() {
     if (--groupDepth_ > 0) return;
     if (pending_.empty()) return;
     if (writable()) {
-        std::vector<EditLog::Edit> edits;
-        edits.reserve(pending_.size());
-        for (const PendingEdit& p : pending_) edits.push_back({p.offset, p.removed, p.inserted});
-        log_->Append(edits, groupDurable_, groupBaseSize_, groupBaseCrc_);
+        WriteError moved;
+        if (unsaved_) {
+            // The log misses earlier edits: this one waits in memory with them, and the next
+            // edit is the moment to try writing them all again.
+            RetryWrites();
+        } else if (FileMovedUnderneath(&moved)) {
+            // The log no longer belongs to the file under the name: the whole image goes there.
+            unsaved_ = true;
+            NoteFailure(moved);
+            RetryWrites();
+        } else {
+            std::vector<EditLog::Edit> edits;
+            edits.reserve(pending_.size());
+            for (const PendingEdit& p : pending_) {
+                edits.push_back({p.offset, p.removed, p.inserted});
+            }
+            if (!log_->Append(edits, groupDurable_, groupBaseSize_, groupBaseCrc_)) {
+                unsaved_ = true;
+                NoteFailure(log_->lastError());
+            }
+        }
     }
     pending_.clear();
 }
@@ -721,12 +850,12 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
         const std::string newPath = SanitizeField(*fields.externalPath);
         bool keepOld = false;
         if (!fields.body && newPath.empty()) {
-            if (ExternalFileExists(path)) {
+            if (BodyFileHolds(path)) {
                 body = SanitizeField(ReadExternalFile(path));
                 RemoveFile(ResolvePath(path));
             }
         } else if (!fields.body && newPath != path) {
-            if (ExternalFileExists(path)) {
+            if (BodyFileHolds(path)) {
                 // A file that cannot be moved stays where the record still finds it.
                 keepOld = !MoveExternalFile(path, newPath);
             } else {
@@ -738,7 +867,7 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
         if (!keepOld) path = newPath;
     }
     if (fields.body) {
-        if (!path.empty() && WriteExternalFile(path, *fields.body)) {
+        if (!path.empty() && WriteBodyFile(path, *fields.body)) {
             body.clear();
         } else {
             body = SanitizeField(*fields.body);
@@ -769,7 +898,7 @@ bool TreeStore::SetField(int index, int fieldNumber, std::string_view value) {
     const std::string text = SanitizeField(value);
     if (fieldNumber == kFieldBody) {
         const std::string path = RawField(index, kFieldExternalPath);
-        const bool external = !path.empty() && WriteExternalFile(path, value);
+        const bool external = !path.empty() && WriteBodyFile(path, value);
         SetFieldBytes(index, kFieldBody, external ? std::string() : text);
         return SetFieldBytes(index, kFieldModified, NowText());
     }
@@ -782,7 +911,7 @@ bool TreeStore::SetField(int index, int fieldNumber, std::string_view value) {
             } else {
                 WriteExternalFile(text, RawField(index, kFieldBody));
             }
-        } else if (text.empty() && ExternalFileExists(old)) {
+        } else if (text.empty() && BodyFileHolds(old)) {
             SetFieldBytes(index, kFieldBody, SanitizeField(ReadExternalFile(old)));
             RemoveFile(ResolvePath(old));
         }
@@ -791,7 +920,7 @@ bool TreeStore::SetField(int index, int fieldNumber, std::string_view value) {
 }
 
 std::string TreeStore::BodyText(std::string_view body, const std::string& externalPath) const {
-    if (ExternalFileExists(externalPath)) return ReadExternalFile(externalPath);
+    if (BodyFileHolds(externalPath)) return ReadExternalFile(externalPath);
     return std::string(body);
 }
 
@@ -833,7 +962,7 @@ std::string TreeStore::GetField(int index, int fieldNumber) {
     if (fieldNumber == kFieldBody) {
         const std::string path = RawField(index, kFieldExternalPath);
         SetFieldBytes(index, kFieldAccessed, NowText());
-        if (ExternalFileExists(path)) return ReadExternalFile(path);
+        if (BodyFileHolds(path)) return ReadExternalFile(path);
     }
     return text;
 }
@@ -893,7 +1022,7 @@ SearchResult TreeStore::SearchNodes(const SearchQuery& query) {
         if (!query.includeBodies) continue;
         const std::string path(part(kFieldExternalPath));
         std::string external;
-        const bool fromFile = ExternalFileExists(path);
+        const bool fromFile = BodyFileHolds(path);
         if (fromFile) external = ReadExternalFile(path);
         const std::string_view body = fromFile ? std::string_view(external) : part(kFieldBody);
         if (matcher.Matches(body)) {
@@ -920,6 +1049,44 @@ bool TreeStore::ExternalFileExists(const std::string& path) const {
 
 bool TreeStore::WriteExternalFile(const std::string& path, std::string_view bytes) const {
     return !path.empty() && !IsDrivePath(path) && WriteFileAtomically(ResolvePath(path), bytes);
+}
+
+bool TreeStore::BodyFileHolds(const std::string& path) const {
+    // A file that missed the latest body is older than the record's copy.
+    return staleBodyFiles_.count(path) == 0 && ExternalFileExists(path);
+}
+
+bool TreeStore::WriteBodyFile(const std::string& path, std::string_view bytes) {
+    if (IsDrivePath(path)) return false;  // names no file here: the body stays in the record
+    if (WriteExternalFile(path, bytes)) {
+        staleBodyFiles_.erase(path);
+        return true;
+    }
+    const WriteError error{ResolvePath(path), errno != 0 ? errno : EIO};
+    staleBodyFiles_.insert(path);
+    NoteFailure(error);
+    return false;
+}
+
+bool TreeStore::RetryBodyFiles() {
+    if (staleBodyFiles_.empty()) return true;
+    // Each stale file gets the body its record kept; the record then drops its copy.
+    const std::set<std::string> stale = staleBodyFiles_;
+    for (int index = 0; index < image_.count(); ++index) {
+        const std::string path = RawField(index, kFieldExternalPath);
+        if (stale.count(path) == 0 || staleBodyFiles_.count(path) == 0) continue;
+        const std::string body = RawField(index, kFieldBody);
+        if (!WriteExternalFile(path, body)) {
+            lastError_ = WriteError{ResolvePath(path), errno != 0 ? errno : EIO};
+            return false;
+        }
+        staleBodyFiles_.erase(path);
+        const EditGroup group(this);
+        SetFieldBytes(index, kFieldBody, {});
+    }
+    // A path no record names any more needs no file.
+    staleBodyFiles_.clear();
+    return true;
 }
 
 std::string TreeStore::ReadExternalFile(const std::string& path) const {

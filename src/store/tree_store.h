@@ -12,10 +12,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/write_error.h"
 #include "store/record_image.h"
 
 namespace qm {
@@ -134,6 +136,41 @@ public:
     // the image alone. False when it cannot be read (a missing file is an error here).
     bool Load(const std::string& path);
     bool writable() const;
+
+    // Why the last Open did not make the file ours for writing.
+    enum class OpenProblem {
+        kNone,
+        kLocked,       // another process holds it open for writing: edits stay in memory
+        kNotWritable,  // it cannot be written here (read-only folder...): edits stay in memory
+        kUnreadable,   // it exists but cannot be read: the image is empty and nothing is
+                       // ever written to it
+    };
+    OpenProblem openProblem() const { return openProblem_; }
+    // The file and the system's reason behind openProblem() (empty for kLocked).
+    const WriteError& openError() const { return openError_; }
+
+    // Write failures. When an edit cannot be appended to the log (no space, read-only file
+    // system, I/O error, the log or the file removed or replaced underneath), the edit stays
+    // in the image and every later edit goes to memory alone until RetryWrites (run at the
+    // next edit, and by the window every few seconds) has written the whole image to the file
+    // crash-safely and restarted the log. A body file that cannot be written keeps the body
+    // in the record (and shown from there) until a retry writes the file.
+    // Edits exist in memory alone (none of them is lost while the store lives).
+    bool unsaved() const { return unsaved_ || !staleBodyFiles_.empty(); }
+    // The last write failed: unsaved(), or a checkpoint failed (the log still holds the edits).
+    bool writeFailing() const;
+    // The latest failure: file and reason; empty when nothing is failing.
+    WriteError lastWriteError() const;
+    // Tries to bring every file up to date now. True when nothing is failing any more.
+    bool RetryWrites();
+    // Called on the editing thread right after an edit's write failed (the window reports it
+    // from here, outside the store call).
+    void SetWriteFailureHandler(std::function<void()> handler) {
+        failureHandler_ = std::move(handler);
+    }
+    // Writes the whole image to `path` (temporary file, sync, rename): a copy of the notebook
+    // kept somewhere else when its own file cannot be written. False with errno set on failure.
+    bool SaveCopy(const std::string& path) const;
 
     // The whole image in one string, built on demand (a copy of the notebook: tests and tools;
     // the store itself reads records in place).
@@ -282,8 +319,20 @@ private:
     bool Edit(size_t offset, size_t length, std::string_view bytes);
     void BeginGroup(bool durable);
     void EndGroup();
-    // Loads the file (mapped) and the log without writing either.
+    // Loads the file (mapped) and the log without writing either. False with errno set when
+    // the file cannot be read.
     bool LoadReadOnly(const std::string& path);
+    // An edit's write failed: edits go to memory alone from here on.
+    void NoteFailure(const WriteError& error);
+    // The file's name points to another inode than the one written last (removed, replaced).
+    bool FileMovedUnderneath(WriteError* error) const;
+    void RememberFileIdentity();
+    // Writes a body file; on failure the path is remembered as stale (its record keeps the
+    // body) and the failure noted.
+    bool WriteBodyFile(const std::string& path, std::string_view bytes);
+    bool RetryBodyFiles();
+    // The body of a record naming `path` is that file's text (it exists and is not stale).
+    bool BodyFileHolds(const std::string& path) const;
     // Index check against the node count and the records present.
     bool ValidIndex(int index) const;
     std::string NowText() const;
@@ -326,6 +375,13 @@ private:
     std::string batchBuffer_;
     std::optional<size_t> batchInsertOffset_;
     std::function<std::time_t()> now_;
+    OpenProblem openProblem_ = OpenProblem::kNone;
+    WriteError openError_;
+    bool unsaved_ = false;
+    WriteError lastError_;
+    std::function<void()> failureHandler_;
+    std::set<std::string> staleBodyFiles_;  // stored paths whose file misses the latest body
+    bool retrying_ = false;
 };
 
 }  // namespace qm

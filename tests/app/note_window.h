@@ -18,6 +18,7 @@
 #include "app/window/program.h"
 #include "common/qt_text.h"
 #include "editor/note_editor.h"
+#include "settings/settings_store.h"
 #include "store/tree_store.h"
 #include "support/durable_bytes.h"
 #include "support/temp_dir.h"
@@ -69,6 +70,7 @@ public:
     void stop() { session_.reset(); }
 
     MainWindow& window() { return session_->window(); }
+    SettingsStore& settingsStore() { return session_->settings(); }
     NoteSession& notes() { return *window().noteSession(); }
     NoteEditor& editor() { return *window().editor(); }
     TreeStore& notebook() { return window().trees()->notebook(); }

@@ -1,6 +1,7 @@
 #include "app/notes/backup.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -30,18 +31,20 @@ bool FileExists(const std::string& path) {
 }
 
 // Copies through a temporary name, so that an interrupted copy never leaves a half file
-// under the backup's own name.
-void CopyFile(const std::string& from, const std::string& to) {
+// under the backup's own name. Returns the system's error, 0 when the copy is in place.
+int CopyFile(const std::string& from, const std::string& to) {
     std::error_code error;
+    std::error_code ignored;
     const fs::path target = fs::u8path(to);
     fs::path partial = target;
     partial += ".part";
     if (!fs::copy_file(fs::u8path(from), partial, fs::copy_options::overwrite_existing, error)) {
-        fs::remove(partial, error);
-        return;
+        fs::remove(partial, ignored);
+        return error.value() != 0 ? error.value() : EIO;
     }
     fs::rename(partial, target, error);
-    if (error) fs::remove(partial, error);
+    if (error) fs::remove(partial, ignored);
+    return error.value();
 }
 
 }  // namespace
@@ -82,7 +85,9 @@ QString Backup::run() {
 
     fs::create_directories(fs::u8path(folderPath()), error);
     if (beforeCopy_) beforeCopy_();
-    CopyFile(programFolder_ + "/笔记本.qm", path);
+    const int copyError = CopyFile(programFolder_ + "/笔记本.qm", path);
+    lastError_ = copyError != 0 ? WriteError{path, copyError} : WriteError{};
+    if (copyError != 0) emit copyFailed();
     return QString::fromStdString(path);
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/write_error.h"
+
 namespace qm {
 
 class SettingsStore;
@@ -29,11 +31,17 @@ public:
     void countChangedSave();
 
     // Makes a backup now and returns its full path. The list is updated and stored first;
-    // files cut from it are deleted; then the notebook file is copied. Failures to copy or
-    // delete are not reported: a path whose file never appeared is dropped from the list at
-    // a later backup.
+    // files cut from it are deleted; then the notebook file is copied. A copy that fails is
+    // kept in lastError() and signalled by copyFailed (a path whose file never appeared is
+    // dropped from the list at a later backup); failures to delete are not reported.
     QString run();
+    // Why the last copy failed; empty after one that worked.
+    const WriteError& lastError() const { return lastError_; }
 
+signals:
+    void copyFailed();
+
+public:
     // Run just before the notebook file is copied (the stores bring the file up to date from
     // their edit logs there, so that the copy holds every saved edit).
     void setBeforeCopy(std::function<void()> hook) { beforeCopy_ = std::move(hook); }
@@ -59,6 +67,7 @@ private:
     int trigger_ = 10;
     int keep_ = 10;
     std::vector<std::string> history_;
+    WriteError lastError_;
 };
 
 }  // namespace qm

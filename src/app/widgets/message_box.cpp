@@ -1,5 +1,6 @@
 #include "app/widgets/message_box.h"
 
+#include <QAbstractButton>
 #include <QQueue>
 
 namespace qm {
@@ -51,6 +52,44 @@ QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString&
                                                  const QString& title,
                                                  QMessageBox::StandardButton defaultButton) {
     return show(Kind::kQuestion, parent, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton MessageBox::ask(
+    QWidget* parent, const QString& text,
+    const QList<QPair<QMessageBox::StandardButton, QString>>& buttons,
+    QMessageBox::StandardButton defaultButton, QMessageBox::StandardButton escapeButton,
+    const QString& title) {
+    const QString caption = title.isEmpty() ? QStringLiteral("Quelmar·Corvanel") : title;
+    TestState& state = State();
+    if (state.inAdvance) {
+        state.shown.append({Kind::kQuestion, caption, text});
+        if (!state.answers.isEmpty()) return state.answers.dequeue();
+        return defaultButton;
+    }
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+    for (const auto& [button, label] : buttons) {
+        box.addButton(button);
+        box.button(button)->setText(label);
+    }
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    return clicked != nullptr ? box.standardButton(clicked) : escapeButton;
+}
+
+void MessageBox::notice(QWidget* parent, const QString& text, const QString& title) {
+    const QString caption = title.isEmpty() ? QStringLiteral("Quelmar·Corvanel") : title;
+    TestState& state = State();
+    if (state.inAdvance) {
+        state.shown.append({Kind::kWarning, caption, text});
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void MessageBox::setAnswerInAdvance(bool on) { State().inAdvance = on; }

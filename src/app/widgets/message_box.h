@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMessageBox>
+#include <QPair>
 #include <QString>
 
 namespace qm {
@@ -35,6 +36,18 @@ public:
         QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
         const QString& title = {},
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+    // A question whose buttons carry their own captions (the standard buttons stand for the
+    // answers); Esc gives `escapeButton`. Answered in advance like question().
+    static QMessageBox::StandardButton ask(
+        QWidget* parent, const QString& text,
+        const QList<QPair<QMessageBox::StandardButton, QString>>& buttons,
+        QMessageBox::StandardButton defaultButton, QMessageBox::StandardButton escapeButton,
+        const QString& title = {});
+
+    // A warning that does not stop the user: shown without taking the focus and without
+    // blocking the window (keystrokes go on into the editor). Recorded like warning().
+    static void notice(QWidget* parent, const QString& text, const QString& title = {});
 
     // Test hooks. While answering in advance is on, no box is shown: each one is recorded
     // and answered with the next queued answer, or, when the queue is empty, with the first

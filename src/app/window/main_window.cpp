@@ -23,6 +23,7 @@
 #include "app/notes/path_bar.h"
 #include "app/notes/path_commands.h"
 #include "app/notes/tag_pane.h"
+#include "app/notes/write_failure_watch.h"
 #include "app/search/note_search.h"
 #include "app/search/search_controller.h"
 #include "app/speech/speech_reading.h"
@@ -193,6 +194,12 @@ void MainWindow::buildNoteFeatures() {
     auto* checkpoints =
         new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
     backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
+    // Files that cannot be written are told, retried and asked about at the end.
+    writeWatch_ = new WriteFailureWatch({{&trees_->notebook(), QStringLiteral("笔记本")},
+                                         {&trees_->recycleBin(), QStringLiteral("回收站")}},
+                                        settings_, this, this);
+    connect(backup_, &Backup::copyFailed, writeWatch_,
+            [this] { writeWatch_->reportBackupFailure(backup_->lastError()); });
     autoSave_ = new AutoSave(noteSession_, this, this);
     connect(this, &MainWindow::saveCurrentNoteRequested, noteSession_,
             &NoteSession::saveCurrentNote);
@@ -202,6 +209,7 @@ void MainWindow::buildNoteFeatures() {
     connect(settingsMenu_, &SettingsMenu::backupsKeptChanged, backup_, &Backup::setKeep);
     connect(this, &MainWindow::backupNowRequested, this, [this] {
         const QString path = backup_->run();
+        if (backup_->lastError().failed()) return;  // the write watch has told why
         MessageBox::information(this, QStringLiteral("已备份最新数据状态到\r\n") + path);
     });
 }
@@ -272,6 +280,14 @@ bool MainWindow::startUp() {
     tray_->setShown(true);
 
     const NoteTrees::OpenOutcome outcome = trees_->open();
+    // A tree file that exists but cannot be read must not be shown empty nor written.
+    if (!writeWatch_->reportOpenProblems()) {
+        tray_->setShown(false);
+        exiting_ = true;
+        close();
+        emit programEnded(1);
+        return false;
+    }
     if (outcome.recycleBinRootFailed) {
         MessageBox::warning(this, QStringLiteral("回收站无法创建！请手动删除软件目录下的 "
                                                  "回收站.qm 文件再启动本软件"));
@@ -375,6 +391,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         putAway();
         return;
     }
+    if (!writeWatch_->confirmEnd()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     exiting_ = true;
     tray_->setShown(false);
@@ -383,6 +403,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::exitProgram() {
     saveBeforeClosing();
+    if (!writeWatch_->confirmEnd()) return;
     exiting_ = true;
     tray_->setShown(false);
     close();
@@ -390,6 +411,8 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::restartProgram() {
+    saveBeforeClosing();
+    if (!writeWatch_->confirmEnd()) return;
     emit restartRequested();
     exitProgram();
 }

@@ -36,6 +36,7 @@ class TagPane;
 class TrayIcon;
 class TreeCommands;
 class TreeMenus;
+class WriteFailureWatch;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -100,6 +101,7 @@ public:
     SpeechReading* speech() const { return speech_; }
     TagPane* tags() const { return tags_; }
     NoteProperties* properties() const { return properties_; }
+    WriteFailureWatch* writeWatch() const { return writeWatch_; }
 
 signals:
     // Save the note shown in the editor; `force`: even when its text looks unchanged. Sent
@@ -162,6 +164,7 @@ private:
     SpeechReading* speech_ = nullptr;
     TagPane* tags_ = nullptr;
     NoteProperties* properties_ = nullptr;
+    WriteFailureWatch* writeWatch_ = nullptr;
     bool exiting_ = false;
 };
 
