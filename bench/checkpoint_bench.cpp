@@ -3,7 +3,8 @@
 // window's thread) to the file replaced, a probe posts one event after another and measures how
 // long each waits before it is handled; the longest wait is the window's longest freeze. Run
 // once with the window idle and once with a note saved every 50 ms (each save waits for the log,
-// which the checkpoint also appends its marker to).
+// which the checkpoint also appends its marker to); beside each, the same 500 ms with no
+// checkpoint (what the shared machine alone costs).
 //
 // The program folder is generated once into a temporary folder, removed at the end.
 #include <benchmark/benchmark.h>
@@ -168,6 +169,43 @@ void Checkpoint(benchmark::State& state, bool editing) {
     }
 }
 
+// The baseline on this machine, measured in the same run: the same probe (and the same saves)
+// for as long as a checkpoint takes, with no checkpoint, so that what a loaded machine costs
+// every event is told apart from what the checkpoint costs.
+void NoCheckpoint(benchmark::State& state, bool editing) {
+    NoteSession& notes = *g->window().noteSession();
+    const std::string original = notes.loadedText();
+    double longest = 0;
+    double longestEdit = 0;
+    for (auto _ : state) {
+        Probe probe;
+        QTimer saver;
+        int n = 0;
+        QObject::connect(&saver, &QTimer::timeout, [&] {
+            notes.editor()->setText(++n % 2 ? original + "y" : original);
+            QElapsedTimer t;
+            t.start();
+            notes.saveCurrentNote(true);
+            longestEdit = std::max(longestEdit, t.nsecsElapsed() / 1e6);
+        });
+        probe.start();
+        if (editing) saver.start(50);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        saver.stop();
+        probe.stop();
+        QCoreApplication::processEvents();
+        longest = std::max(longest, probe.longestMs());
+    }
+    notes.editor()->setText(original);
+    notes.saveCurrentNote(true);
+    g->scheduler->checkpointNow();
+    state.counters["longest_wait_ms"] = longest;
+    if (editing) state.counters["longest_save_ms"] = longestEdit;
+}
+
 // The window's thread part alone: the snapshot a checkpoint starts from.
 void Snapshot(benchmark::State& state) {
     NoteSession& notes = *g->window().noteSession();
@@ -202,6 +240,14 @@ int main(int argc, char** argv) {
         ->Iterations(20)
         ->Repetitions(3)
         ->ReportAggregatesOnly(true);
+    benchmark::RegisterBenchmark("NoCheckpoint/idle",
+                                 [](benchmark::State& s) { NoCheckpoint(s, false); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("NoCheckpoint/while_saving",
+                                 [](benchmark::State& s) { NoCheckpoint(s, true); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(5);
     benchmark::RegisterBenchmark("Checkpoint/idle",
                                  [](benchmark::State& s) { Checkpoint(s, false); })
         ->Unit(benchmark::kMillisecond)
