@@ -53,6 +53,7 @@ for ((i = 1; i <= iterations; i++)); do
         failures=$((failures + 1))
         echo "iteration $i: FAILED after $steps steps: $problem"
         cp -r "$run" "/var/tmp/qm-kill-failed-$i" && cp "$ledger" "/var/tmp/qm-kill-failed-$i/ledger"
+        echo "$kill_ms" >"/var/tmp/qm-kill-failed-$i/kill_ms"
     else
         echo "iteration $i: $steps steps, $out"
     fi

@@ -144,9 +144,6 @@ std::string NoteEditor::getText() const {
 
 void NoteEditor::setUtf8Text(const std::string& utf8) {
     const int linesBefore = lineCount();
-    const bool wrap = utf8.size() <= kWrapLimit;
-    send(Sci::SCI_SETWRAPMODE, wrap ? Sci::SC_WRAP_CHAR : Sci::SC_WRAP_NONE);
-    send(Sci::SCI_SETHSCROLLBAR, wrap ? 0 : 1);
     view_->SendScintilla(Sci::SCI_SETTEXT, utf8.c_str());
     emit textReplaced(lineCount() == linesBefore);
 }

@@ -39,11 +39,6 @@ class NoteEditor : public QWidget {
 
 public:
     // Text styles; the program styles the text itself (no lexer).
-    // A text larger than this (UTF-8 bytes) is shown without wrapping, with a horizontal bar:
-    // wrapping lays out every line before the caret can go to the end, minutes for a note of
-    // hundreds of megabytes or a million lines.
-    static constexpr size_t kWrapLimit = 2u << 20;
-
     static constexpr int kPlainStyle = 0;
     static constexpr int kWebLinkStyle = 1;
     static constexpr int kNoteLinkStyle = 2;

@@ -68,31 +68,6 @@ TEST(NoteEditorViewTest, ConfiguredAtCreation) {
     EXPECT_STREQ(face, "Consolas");
 }
 
-// Up to the wrap limit a text wraps at characters; a larger one is shown unwrapped with a
-// horizontal bar, and the next ordinary text wraps again.
-TEST(NoteEditorViewTest, OnlyTextsUpToTheWrapLimitWrap) {
-    NoteEditor editor;
-    QsciScintillaBase* view = ViewOf(editor);
-    ASSERT_NE(view, nullptr);
-    struct Case {
-        size_t bytes;
-        long wrap;
-        long horizontalBar;
-    };
-    const Case cases[] = {
-        {0, Sci::SC_WRAP_CHAR, 0},
-        {NoteEditor::kWrapLimit, Sci::SC_WRAP_CHAR, 0},
-        {NoteEditor::kWrapLimit + 1, Sci::SC_WRAP_NONE, 1},
-        {100, Sci::SC_WRAP_CHAR, 0},
-    };
-    for (const Case& c : cases) {
-        editor.setText(std::string(c.bytes, 'a'));
-        EXPECT_EQ(view->SendScintilla(Sci::SCI_GETWRAPMODE), c.wrap) << c.bytes;
-        EXPECT_EQ(view->SendScintilla(Sci::SCI_GETHSCROLLBAR), c.horizontalBar) << c.bytes;
-        EXPECT_EQ(editor.textLength(), static_cast<int>(c.bytes));
-    }
-}
-
 // The margin rule is digits x digit width + 5 with at least 9 pixels per digit. The digit
 // width is measured in the margin's own font here (Scintilla's SCI_TEXTWIDTH of "9"), so the
 // test checks the rule for the fonts this machine has; with 9-pixel digits it is 14 -> 23.

@@ -20,6 +20,7 @@
 //   D k<n>                 a delete into the recycle bin
 //   K g<i> <count> <ms>    <count> characters typed into g<i> so far
 //   S g<i> <count>         g<i> was switched away from (and so saved) holding <count> characters
+//   W <note> <ms>          an automatic save of the loaded note returned
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "app/notes/auto_save.h"
 #include "app/notes/checkpoint_scheduler.h"
 #include "app/notes/note_session.h"
 #include "app/tree_commands/title_editor.h"
@@ -166,6 +168,10 @@ public:
         if (scheduler_ == nullptr) std::abort();
         scheduler_->setIdleDelay(200);
         store().SetCheckpointLogLimit(16 << 10);
+        // Automatic saves go into the ledger too, to tell a late save from a lost one.
+        QObject::connect(window().autoSave(), &AutoSave::saved, [this] {
+            write("W " + loadedRef() + " " + std::to_string(NowMs()));
+        });
         QObject::connect(&steps_, &QTimer::timeout, [this] { step(); });
         steps_.start(15);
     }
