@@ -169,9 +169,8 @@ public:
         scheduler_->setIdleDelay(200);
         store().SetCheckpointLogLimit(16 << 10);
         // Automatic saves go into the ledger too, to tell a late save from a lost one.
-        QObject::connect(window().autoSave(), &AutoSave::saved, [this] {
-            write("W " + loadedRef() + " " + std::to_string(NowMs()));
-        });
+        QObject::connect(window().autoSave(), &AutoSave::saved,
+                         [this] { write("W " + loadedRef() + " " + std::to_string(NowMs())); });
         QObject::connect(&steps_, &QTimer::timeout, [this] { step(); });
         steps_.start(15);
     }
