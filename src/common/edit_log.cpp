@@ -295,10 +295,7 @@ uint64_t EditLog::lastSeq() const {
     return seq_;
 }
 
-uint64_t EditLog::size() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return size_;
-}
+uint64_t EditLog::size() const { return size_.load(); }
 
 bool EditLog::empty() const { return size() == 0; }
 

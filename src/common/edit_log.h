@@ -8,6 +8,7 @@
 // checkpoint may append its marker from another thread: every call takes the log's mutex.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -81,7 +82,7 @@ public:
 
     // The number of the last edit appended; a checkpoint snapshot holds every edit up to it.
     uint64_t lastSeq() const;
-    // Bytes in the log.
+    // Bytes in the log. Read without waiting for a sync another thread holds the log for.
     uint64_t size() const;
     // Whether the log holds edits the file may not have.
     bool empty() const;
@@ -112,7 +113,7 @@ private:
     mutable std::mutex mutex_;
     std::string path_;  // of the log
     int fd_ = -1;
-    uint64_t size_ = 0;
+    std::atomic<uint64_t> size_{0};  // changed under mutex_ only
     uint64_t seq_ = 0;
     WriteError error_;
     bool needsCut_ = false;  // a failed append may have left bytes behind size_

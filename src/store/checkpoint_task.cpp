@@ -54,6 +54,12 @@ bool CheckpointTask::Run() {
         uint64_t written = 0;
         uint32_t crc = fileio::Crc(nullptr, 0);
         bool failed = false;
+        // The written bytes go to the disk 2 MB at a time while the next ones are written, so
+        // that dirty pages never pile up: a sync of the edit log meanwhile (which the file
+        // system may have to order after them) and the final sync each wait for a few MB only.
+        constexpr uint64_t kWriteBack = 2u << 20;
+        uint64_t handedOver = 0;  // bytes whose write-back has started
+        uint64_t waitedFor = 0;   // bytes known to be on the disk
         auto flush = [&] {
             if (failed || buffer.empty()) return;
             crc = fileio::CrcUpdate(crc, buffer.data(), buffer.size());
@@ -61,6 +67,17 @@ bool CheckpointTask::Run() {
             if (failed) fail(temp);
             written += buffer.size();
             buffer.clear();
+            if (failed || written - handedOver < kWriteBack) return;
+            sync_file_range(fd, static_cast<off_t>(handedOver),
+                            static_cast<off_t>(written - handedOver), SYNC_FILE_RANGE_WRITE);
+            if (handedOver > waitedFor) {
+                sync_file_range(fd, static_cast<off_t>(waitedFor),
+                                static_cast<off_t>(handedOver - waitedFor),
+                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                    SYNC_FILE_RANGE_WAIT_AFTER);
+                waitedFor = handedOver;
+            }
+            handedOver = written;
         };
         snapshot_.ForEachPiece([&](std::string_view piece) {
             if (buffer.size() + piece.size() > kBuffer) flush();
@@ -79,6 +96,9 @@ bool CheckpointTask::Run() {
         if (ok && afterFailedAppends_) ok = log_->DropUnsynced() || fail(log_->lastError().path);
         // The log learns what the new file holds before the file takes its place, so that
         // recovery never replays an edit twice (doc/journal.md).
+        // The old file stays open across the rename, so that freeing its blocks happens at the
+        // close below, on this thread, and not inside the rename, which holds the folder.
+        const int old = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
         const bool needMarker = !afterFailedAppends_ || log_->size() > 0;
         if (ok && needMarker && !log_->AppendMarker(seq_, written, crc)) {
             errno = log_->lastError().code;
@@ -89,6 +109,7 @@ bool CheckpointTask::Run() {
         // Until the folder is synced the rename may not survive a power cut.
         ok = ok && (fileio::SyncFolderOf(path_) || fail(path_));
         if (ok) log_->ResetIfNothingAfter(seq_);
+        if (old >= 0) close(old);
     }
     if (!ok) unlink(temp.c_str());
     {

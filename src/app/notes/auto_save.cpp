@@ -13,15 +13,23 @@ AutoSave::AutoSave(NoteSession* session, QWidget* window, QObject* parent)
     timer_.setSingleShot(true);
     timer_.setInterval(kDelayMs);
     connect(&timer_, &QTimer::timeout, this, &AutoSave::saveNow);
-    // Every change starts the quiet time again; a note just loaded has nothing to save.
-    connect(session_->editor(), &NoteEditor::textModified, &timer_,
-            static_cast<void (QTimer::*)()>(&QTimer::start));
+    deadline_.setSingleShot(true);
+    deadline_.setInterval(kDelayMs);
+    connect(&deadline_, &QTimer::timeout, this, &AutoSave::saveNow);
+    // Every change starts the quiet time again; the first one since the last save also starts
+    // the longest wait. A note just loaded has nothing to save.
+    connect(session_->editor(), &NoteEditor::textModified, this, [this] {
+        timer_.start();
+        if (!deadline_.isActive()) deadline_.start();
+    });
     connect(session_, &NoteSession::noteShown, &timer_, &QTimer::stop);
+    connect(session_, &NoteSession::noteShown, &deadline_, &QTimer::stop);
     window_->installEventFilter(this);
 }
 
 bool AutoSave::saveNow() {
     timer_.stop();
+    deadline_.stop();
     if (!session_->saveUnsavedChanges()) return false;
     emit saved();
     return true;

@@ -1,7 +1,8 @@
 // Automatic saving on the real window, offscreen, on a temporary program folder: keystrokes
-// saved after the quiet time, the window losing the focus or being hidden, nothing written
-// for unchanged text, no backup count until the next explicit save, long bodies moving to
-// their own file, and the editor's caret, selection and scroll position left alone.
+// saved after the quiet time or, while they keep coming, within the longest wait, the window losing
+// the focus or being hidden, nothing written for unchanged text, no backup count until the next
+// explicit save, long bodies moving to their own file, and the editor's caret, selection and scroll
+// position left alone.
 #include "app/notes/auto_save.h"
 
 #include <QAbstractScrollArea>
@@ -28,6 +29,7 @@ private slots:
 
     void keystrokesAreSavedAfterTheQuietTime();
     void eachKeystrokeStartsTheQuietTimeAgain();
+    void typingWithoutAPauseIsSavedWithinTheLongestWait();
     void windowEventsSaveAtOnce_data();
     void windowEventsSaveAtOnce();
     void unchangedTextWritesNothing_data();
@@ -67,6 +69,28 @@ void AutoSaveTest::eachKeystrokeStartsTheQuietTimeAgain() {
     QTest::keyClicks(editorView(), QStringLiteral("b"));
     QCOMPARE(body(1), std::string());
     QTRY_COMPARE(body(1), std::string("ab"));
+}
+
+void AutoSaveTest::typingWithoutAPauseIsSavedWithinTheLongestWait() {
+    QCOMPARE(autoSave().longestWait(), qm::AutoSave::kDelayMs);
+    autoSave().setDelay(60000);  // the quiet time never comes
+    autoSave().setLongestWait(200);
+    QSignalSpy saves(&autoSave(), &qm::AutoSave::saved);
+    QString typed;
+    for (int i = 0; i < 24; ++i) {
+        const QString key(QChar(u'a' + i));
+        QTest::keyClicks(editorView(), key);
+        typed += key;
+        QTest::qWait(40);
+    }
+    // Saved while the keys went on coming, each time a prefix of what was typed.
+    QVERIFY(saves.count() >= 2);
+    const std::string stored = body(1);
+    QVERIFY(!stored.empty());
+    QVERIFY(qm::ToGb(typed).rfind(stored, 0) == 0);
+    // The last keys are saved at the latest one longest wait after them.
+    QTRY_COMPARE_WITH_TIMEOUT(body(1), qm::ToGb(typed), 1000);
+    QVERIFY(!autoSave().pending());
 }
 
 void AutoSaveTest::windowEventsSaveAtOnce_data() {
