@@ -210,6 +210,20 @@ bool WriteFailureWatch::confirmEnd() {
     return true;
 }
 
+QString WriteFailureWatch::endUnattended(const QStringList& folders) {
+    endConfirmed_ = true;
+    if (retryNow() || !unsaved()) return {};
+    for (const QString& folder : folders) {
+        QString error;
+        if (folder.isEmpty() || !saveCopies(folder, &error)) continue;
+        qWarning("Changes that could not be written were saved as a copy in %s",
+                 qPrintable(folder));
+        return folder;
+    }
+    qWarning("Changes that could not be written are lost: no copy could be saved");
+    return {};
+}
+
 bool WriteFailureWatch::saveCopies(const QString& folder, QString* error) const {
     for (const Tree& tree : trees_) {
         if (!tree.store->unsaved()) continue;

@@ -55,6 +55,10 @@ public:
     // asks: try again, save a copy of the tree files to a folder the user chooses, quit and
     // lose them, or go back to the program (false).
     bool confirmEnd();
+    // The same end with nobody to ask (a shutdown signal, the session ending): tries again, and
+    // while changes still exist only in memory writes copies into the first of `folders` that
+    // takes them. Returns the folder used, empty when none was needed or none took them.
+    QString endUnattended(const QStringList& folders);
 
     // Looks at every file now: a message for each new failure episode, the caption mark.
     void check();

@@ -2,10 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QWindow>
 #include <cmath>
 #include <functional>
@@ -408,6 +410,13 @@ void MainWindow::exitProgram() {
     tray_->setShown(false);
     close();
     emit programEnded(0);
+}
+
+void MainWindow::shutDown() {
+    saveBeforeClosing();
+    writeWatch_->endUnattended({QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
+                                QDir::tempPath()});
+    exitProgram();
 }
 
 void MainWindow::restartProgram() {

@@ -62,6 +62,9 @@ public:
     void exitProgram();
     // "重新运行本软件": exits as exitProgram does, asking for a new start first.
     void restartProgram();
+    // A shutdown signal or the session's end: exits as exitProgram does without asking anyone;
+    // changes that cannot be written go to a copy in the home or temporary folder.
+    void shutDown();
 
     // Sets the check state of toolbar button `index` (toggles it when `show` is not given),
     // writes "工具条显示.<index>" unless `persist` is false, and lays out again. Returns false

@@ -39,6 +39,7 @@ private slots:
     void oneMessagePerEpisodeAndTheMarkFollowsTheState();
     void endingWithChangesInMemoryAsks_data();
     void endingWithChangesInMemoryAsks();
+    void shutdownWithChangesInMemoryAsksNobodyAndKeepsACopy();
     void unreadableNotebookIsReportedAndLeftAlone();
     void notebookHeldByAnotherWriterOpensWithANotice();
     void backupThatCannotBeWrittenIsNotReportedAsDone();
@@ -169,6 +170,29 @@ void WriteFailureWatchTest::endingWithChangesInMemoryAsks() {
         QVERIFY(MessageBox::shown().isEmpty());
         QCOMPARE(w_->field(1, qm::kFieldBody), qm::ToGb(QStringLiteral("只在内存里的字")));
     }
+}
+
+void WriteFailureWatchTest::shutdownWithChangesInMemoryAsksNobodyAndKeepsACopy() {
+    qm::testing::TempDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    qm::fileio::InjectFailure(qm::fileio::kEveryWrite, ENOSPC, w_->file("笔记本.qm"));
+    w_->type(QStringLiteral("关机前打的字"));
+    QSignalSpy ended(&w_->window(), &qm::MainWindow::programEnded);
+    MessageBox::clearShown();
+    // An answer waits, should anything ask: a shutdown must not.
+    MessageBox::setNextAnswer(QMessageBox::Cancel);
+    w_->window().shutDown();
+    qputenv("HOME", oldHome);
+
+    for (const MessageBox::Record& r : MessageBox::shown()) {
+        QVERIFY(r.kind != MessageBox::Kind::kQuestion);
+    }
+    QCOMPARE(ended.count(), 1);
+    qm::fileio::ClearInjectedFailures();
+    qm::TreeStore copy;
+    QVERIFY(copy.Load(home.File("笔记本.qm")));
+    QVERIFY(copy.image().find(qm::ToGb(QStringLiteral("关机前打的字"))) != std::string::npos);
 }
 
 void WriteFailureWatchTest::unreadableNotebookIsReportedAndLeftAlone() {
