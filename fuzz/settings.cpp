@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/charset.h"
 #include "fuzz_files.h"
 #include "fuzz_input.h"
 #include "settings/settings_store.h"
@@ -74,7 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 // A text with CR LF pairs only, as the editor gives them.
                 std::string text = OneLine(input.Sized());
                 if (!text.empty()) text.insert(text.size() / 2, "\r\n");
-                if (store.writeText(key, text)) {
+                // The file's stand-in for a line break ("┊*┊") cannot be told from the same
+                // characters typed, nor from a "┊" or "┊*" typed next to a line break: a text
+                // with "┊" may read back with its line breaks elsewhere.
+                static const std::string kBar = qm::Utf8ToGb18030("┊");
+                const bool plain = text.find(kBar) == std::string::npos;
+                if (store.writeText(key, text) && plain) {
                     Require(store.readText(key, "") == text, "a text reads back");
                 }
                 break;
