@@ -4,7 +4,8 @@
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]   (targets: the names of fuzz/*.cpp entries)
 # The repository's seeds in fuzz/corpus/<target>/ are read, never written: what a run finds
 # goes to build-fuzz/corpus/<target>/, and crashing, hanging or leaking inputs to
-# build-fuzz/findings/<target>/ (add them to the seeds once the fault is mended).
+# build-fuzz/findings/<target>/ (add them to the seeds once the fault is mended). A file
+# fuzz/<target>.options adds libFuzzer flags of that target (one line).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -25,11 +26,13 @@ for target in "${targets[@]}"; do
     findings=build-fuzz/findings/$target
     log=build-fuzz/logs/$target.log
     mkdir -p "$work" "$findings" "$(dirname "$log")"
-    echo "== $target: ${seconds}s"
+    extra=()
+    [ -f "fuzz/$target.options" ] && read -r -a extra <"fuzz/$target.options"
+    echo "== $target: ${seconds}s ${extra[*]}"
     set +e
     nice -n 10 "build-fuzz/fuzz/fuzz_$target" "$work" "fuzz/corpus/$target" \
         -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
-        -print_final_stats=1 -artifact_prefix="$findings/" >"$log" 2>&1
+        -print_final_stats=1 -artifact_prefix="$findings/" "${extra[@]}" >"$log" 2>&1
     rc=$?
     set -e
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
