@@ -20,6 +20,15 @@ const std::string& FullWidth(char c) {
     return at == std::string_view::npos ? kNone : kForms[at];
 }
 
+// The bytes of a two-byte GB18030 character. A high byte that cannot start one (0x80, 0xFF),
+// or a byte after it that cannot end one (a slash, a colon, a line break), is a character of
+// its own.
+bool IsTwoByteCharacter(char lead, char trail) {
+    const auto l = static_cast<unsigned char>(lead);
+    const auto t = static_cast<unsigned char>(trail);
+    return l >= 0x81 && l <= 0xFE && ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE));
+}
+
 }  // namespace
 
 std::string ExportFileName(std::string_view title) {
@@ -27,6 +36,13 @@ std::string ExportFileName(std::string_view title) {
     out.reserve(title.size());
     for (size_t pos = 0; pos < title.size();) {
         const size_t length = CharLengthAt(title, pos);
+        // A stray high byte must not hide the slash or colon after it inside a "character":
+        // it goes alone (it decodes to a replacement character) and the next byte is seen.
+        if (length == 2 && title[pos] != '\r' && !IsTwoByteCharacter(title[pos], title[pos + 1])) {
+            out.push_back(title[pos]);
+            ++pos;
+            continue;
+        }
         if (length == 1) {
             const char c = title[pos];
             const std::string& wide = FullWidth(c);

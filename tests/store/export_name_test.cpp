@@ -31,6 +31,25 @@ TEST(ExportFileNameTest, SecondByteOfACharacterIsNotTakenForABackslash) {
     EXPECT_EQ(ExportFileName(title), title);
 }
 
+TEST(ExportFileNameTest, StrayHighByteDoesNotHideTheCharacterAfterIt) {
+    // A high byte followed by a byte that cannot end a two-byte character: that byte is a
+    // character of its own and follows the rules, so no slash reaches the file name.
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xFF/..", "\xFF" + Utf8ToGb18030("／..")},
+        {"\x81/x\x81:y", "\x81" + Utf8ToGb18030("／x") + "\x81" + Utf8ToGb18030("：y")},
+        {"\x80\\", "\x80" + Utf8ToGb18030("＼")},
+        {"\xFE\r\nz", "\xFEz"},
+        {"\xA1\"q", "\xA1q"},
+        {"\xA1\xA1/", "\xA1\xA1" + Utf8ToGb18030("／")},  // a real character, then the slash
+        {"x\xFF", "x\xFF"},                               // a lead byte at the end
+    };
+    for (const auto& [title, name] : cases) {
+        const std::string made = ExportFileName(title);
+        EXPECT_EQ(made, name) << title;
+        EXPECT_EQ(Gb18030ToUtf8(SafeComponent(made, 240)).find('/'), std::string::npos) << title;
+    }
+}
+
 TEST(SafeComponentTest, DotsBecomeFullWidthAndLongNamesAreCut) {
     EXPECT_EQ(Gb18030ToUtf8(SafeComponent(".", 240)), "．");
     EXPECT_EQ(Gb18030ToUtf8(SafeComponent("..", 240)), "．．");
