@@ -29,6 +29,22 @@ bool IsTwoByteCharacter(char lead, char trail) {
     return l >= 0x81 && l <= 0xFE && ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE));
 }
 
+// `name` cut after its last whole character whose UTF-8 form still fits in `maxBytes`.
+std::string CutToFit(std::string_view name, size_t maxBytes) {
+    if (Gb18030ToUtf8(name).size() <= maxBytes) return std::string(name);
+    std::string out;
+    size_t utf8Bytes = 0;
+    for (size_t pos = 0; pos < name.size();) {
+        const size_t length = CharLengthAt(name, pos);
+        const size_t more = Gb18030ToUtf8(name.substr(pos, length)).size();
+        if (utf8Bytes + more > maxBytes) break;
+        utf8Bytes += more;
+        out.append(name.substr(pos, length));
+        pos += length;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string ExportFileName(std::string_view title) {
@@ -60,20 +76,11 @@ std::string ExportFileName(std::string_view title) {
 }
 
 std::string SafeComponent(std::string_view name, size_t maxBytes) {
-    if (name == ".") return Utf8ToGb18030("．");
-    if (name == "..") return Utf8ToGb18030("．．");
-    if (Gb18030ToUtf8(name).size() <= maxBytes) return std::string(name);
-    // Cut whole characters until the UTF-8 form fits.
-    std::string out;
-    size_t utf8Bytes = 0;
-    for (size_t pos = 0; pos < name.size();) {
-        const size_t length = CharLengthAt(name, pos);
-        const size_t more = Gb18030ToUtf8(name.substr(pos, length)).size();
-        if (utf8Bytes + more > maxBytes) break;
-        utf8Bytes += more;
-        out.append(name.substr(pos, length));
-        pos += length;
-    }
+    // Cut first, then look for dots: a cut can leave "." or ".." of a longer name; their
+    // full-width forms are cut again where even they do not fit.
+    std::string out = CutToFit(name, maxBytes);
+    if (out == ".") return CutToFit(Utf8ToGb18030("．"), maxBytes);
+    if (out == "..") return CutToFit(Utf8ToGb18030("．．"), maxBytes);
     return out;
 }
 

@@ -62,5 +62,23 @@ TEST(SafeComponentTest, DotsBecomeFullWidthAndLongNamesAreCut) {
     EXPECT_EQ(cut, longName.substr(0, 160));
 }
 
+TEST(SafeComponentTest, CutNeverLeavesDots) {
+    // A name cut short to "." or ".." still names no folder of its own.
+    const std::string dot = Utf8ToGb18030("．");
+    const struct {
+        std::string name;
+        size_t maxBytes;
+        std::string component;
+    } cases[] = {
+        {"." + Utf8ToGb18030("字"), 1, ""},    // "．" does not fit either
+        {"." + Utf8ToGb18030("字"), 3, dot},   // the cut "." turns full-width
+        {".." + Utf8ToGb18030("字"), 4, dot},  // "．．" cut to what fits
+        {"..", 6, dot + dot},  // no cut: the dots alone {"..." + Utf8ToGb18030("字"), 3, "..."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SafeComponent(c.name, c.maxBytes), c.component) << c.name << " " << c.maxBytes;
+    }
+}
+
 }  // namespace
 }  // namespace qm
