@@ -26,9 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(utf8.find('\0') == std::string::npos || name.find('\0') != std::string::npos,
             "no zero byte made up");
     Require(component != "." && component != "..", "no name of this or the upper folder");
-    if (maxBytes >= 4) {
+    Require(utf8.size() <= maxBytes, "a component within its length");
+    // The widest character in UTF-8: an undecodable byte pair gives two replacement
+    // characters, six bytes; with room for it the first character always fits.
+    if (maxBytes >= 6) {
         Require(component.empty() == name.empty(), "only an empty name gives an empty component");
-        Require(utf8.size() <= maxBytes, "a component within its length");
     }
 
     // Import: the title of a file and the name of a folder.
