@@ -29,19 +29,21 @@ for target in "${targets[@]}"; do
     extra=()
     [ -f "fuzz/$target.options" ] && read -r -a extra <"fuzz/$target.options"
     echo "== $target: ${seconds}s ${extra[*]}"
+    started=$SECONDS
     set +e
     nice -n 10 "build-fuzz/fuzz/fuzz_$target" "$work" "fuzz/corpus/$target" \
         -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
         -print_final_stats=1 -artifact_prefix="$findings/" "${extra[@]}" >"$log" 2>&1
     rc=$?
     set -e
+    ran=$((SECONDS - started))
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
     found=$(find "$findings" -type f | wc -l)
     if [ "$rc" -ne 0 ] || [ "$found" -gt 0 ]; then
         status=1
         grep -E 'ERROR|SUMMARY|fuzz property|Test unit written' "$log" | head -5 || true
     fi
-    summary+=("$(printf '%-13s %6ss %12s runs  exit %s  findings %s' "$target" "$seconds" \
+    summary+=("$(printf '%-13s %6ss %12s runs  exit %s  findings %s' "$target" "$ran" \
         "${runs:-?}" "$rc" "$found")")
 done
 echo
