@@ -1,5 +1,7 @@
 #include "store/export_name.h"
 
+#include <vector>
+
 #include "common/chars.h"
 #include "common/charset.h"
 
@@ -29,20 +31,29 @@ bool IsTwoByteCharacter(char lead, char trail) {
     return l >= 0x81 && l <= 0xFE && ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFE));
 }
 
-// `name` cut after its last whole character whose UTF-8 form still fits in `maxBytes`.
+// `name` cut after its last whole character whose prefix still fits in `maxBytes` once in
+// UTF-8. The prefix is measured whole: a stray byte decodes differently alone than beside its
+// neighbours, so the sizes of single characters need not add up. The size grows with the
+// prefix, so halving finds the longest that fits in a few conversions even for a long title.
 std::string CutToFit(std::string_view name, size_t maxBytes) {
     if (Gb18030ToUtf8(name).size() <= maxBytes) return std::string(name);
-    std::string out;
-    size_t utf8Bytes = 0;
+    std::vector<size_t> ends;  // where each character ends
     for (size_t pos = 0; pos < name.size();) {
-        const size_t length = CharLengthAt(name, pos);
-        const size_t more = Gb18030ToUtf8(name.substr(pos, length)).size();
-        if (utf8Bytes + more > maxBytes) break;
-        utf8Bytes += more;
-        out.append(name.substr(pos, length));
-        pos += length;
+        pos += CharLengthAt(name, pos);
+        ends.push_back(pos);
     }
-    return out;
+    // A prefix of `fits` characters fits (none always does), one of `tooLong` does not.
+    size_t fits = 0;
+    size_t tooLong = ends.size();
+    while (tooLong - fits > 1) {
+        const size_t middle = fits + (tooLong - fits) / 2;
+        if (Gb18030ToUtf8(name.substr(0, ends[middle - 1])).size() <= maxBytes) {
+            fits = middle;
+        } else {
+            tooLong = middle;
+        }
+    }
+    return std::string(name.substr(0, fits == 0 ? 0 : ends[fits - 1]));
 }
 
 }  // namespace

@@ -70,13 +70,26 @@ TEST(SafeComponentTest, CutNeverLeavesDots) {
         size_t maxBytes;
         std::string component;
     } cases[] = {
-        {"." + Utf8ToGb18030("字"), 1, ""},    // "．" does not fit either
-        {"." + Utf8ToGb18030("字"), 3, dot},   // the cut "." turns full-width
-        {".." + Utf8ToGb18030("字"), 4, dot},  // "．．" cut to what fits
-        {"..", 6, dot + dot},  // no cut: the dots alone {"..." + Utf8ToGb18030("字"), 3, "..."},
+        {"." + Utf8ToGb18030("字"), 1, ""},       // "．" does not fit either
+        {"." + Utf8ToGb18030("字"), 3, dot},      // the cut "." turns full-width
+        {".." + Utf8ToGb18030("字"), 4, dot},     // "．．" cut to what fits
+        {"..", 6, dot + dot},                     // no cut: the dots alone
+        {"..." + Utf8ToGb18030("字"), 3, "..."},  // three dots are a name
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SafeComponent(c.name, c.maxBytes), c.component) << c.name << " " << c.maxBytes;
+    }
+}
+
+TEST(SafeComponentTest, CutNameFitsWhenStrayBytesDecodeDifferentlyTogether) {
+    // Stray bytes next to digits read as one four-byte character in the whole name but not
+    // one character at a time: the cut is measured on the name as it will be written.
+    const std::string name =
+        std::string("0\0\0\xB3\xE0\xFF", 6) + Utf8ToGb18030("＊") + "8\xA1" + "3l";
+    for (size_t maxBytes = 0; maxBytes <= 24; ++maxBytes) {
+        const std::string cut = SafeComponent(name, maxBytes);
+        EXPECT_LE(Gb18030ToUtf8(cut).size(), maxBytes) << maxBytes;
+        EXPECT_EQ(name.compare(0, cut.size(), cut), 0) << maxBytes;  // a prefix of the name
     }
 }
 
