@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "no zero byte made up");
     Require(component != "." && component != "..", "no name of this or the upper folder");
     Require(utf8.size() <= maxBytes, "a component within its length");
-    // The widest character in UTF-8: an undecodable byte pair gives two replacement
-    // characters, six bytes; with room for it the first character always fits.
-    if (maxBytes >= 6) {
+    // The widest character in UTF-8: an undecodable four-byte sequence gives two replacement
+    // characters and two digits, eight bytes; with room for it the first character fits.
+    if (maxBytes >= 8) {
         Require(component.empty() == name.empty(), "only an empty name gives an empty component");
     }
 
