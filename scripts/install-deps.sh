@@ -13,6 +13,7 @@ packages=(
     librsvg2-bin desktop-file-utils appstream
     locales
     qt6-webengine-dev dbus-daemon
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()

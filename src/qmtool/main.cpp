@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "common/charset.h"
+#include "qmtool/image_check.h"
 #include "qmtool/transfer_commands.h"
 #include "store/outline.h"
-#include "store/record_format.h"
 #include "store/tree_store.h"
 
 namespace {
@@ -157,40 +157,9 @@ int Check(const std::string& path) {
     qm::TreeStore store;
     if (!store.Load(path)) return Fail("cannot read " + path + ": " + std::strerror(errno));
     // The raw image, before any repair.
-    const std::string image = store.image();
-    int problems = 0;
-    size_t start = 0;
-    int index = 0;
-    int previousDepth = 0;
-    for (size_t end; (end = image.find('\0', start)) != std::string::npos; start = end + 1) {
-        const std::string_view record = std::string_view(image).substr(start, end - start);
-        const int separators = qm::CountSeparators(record);
-        if (separators < qm::kFieldCount - 1) {
-            std::printf("record %d at offset %zu: short, %d separators\n", index, start,
-                        separators);
-            ++problems;
-        } else if (separators > qm::kFieldCount - 1) {
-            std::printf("record %d at offset %zu: extra separators, %d\n", index, start,
-                        separators);
-            ++problems;
-        }
-        const int depth = qm::ParseIntField(qm::SplitRecord(record, qm::kFieldDepth)[5]);
-        if (depth < 1) {
-            std::printf("record %d at offset %zu: depth %d below 1\n", index, start, depth);
-            ++problems;
-        } else if (depth > previousDepth + 1) {
-            std::printf("record %d at offset %zu: depth jumps from %d to %d\n", index, start,
-                        previousDepth, depth);
-            ++problems;
-        }
-        previousDepth = depth;
-        ++index;
-    }
-    if (start < image.size()) {
-        std::printf("%zu bytes after the last record, at offset %zu\n", image.size() - start,
-                    start);
-        ++problems;
-    }
+    std::string report;
+    const int problems = qm::CheckImage(store.image(), &report);
+    std::fwrite(report.data(), 1, report.size(), stdout);
     return problems == 0 ? kOk : kNothing;
 }
 

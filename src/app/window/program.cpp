@@ -9,6 +9,7 @@
 #include "app/window/autostart_entry.h"
 #include "app/window/main_window.h"
 #include "app/window/program_folder.h"
+#include "app/window/shutdown_signals.h"
 #include "app/window/single_instance.h"
 #include "settings/settings_store.h"
 
@@ -64,6 +65,12 @@ int RunProgram() {
     QObject::connect(&window, &MainWindow::programEnded, qApp,
                      [](int code) { QCoreApplication::exit(code); });
     if (!window.startUp()) return 1;
+    // SIGTERM, SIGHUP, SIGINT and the session's end take the path of "退出软件". Watched from
+    // here on, where an exit reaches the event loop: a signal that came earlier waits in the
+    // pipe and is read at the loop's first turn.
+    ShutdownSignals shutdown;
+    QObject::connect(&shutdown, &ShutdownSignals::shutdownRequested, &window,
+                     &MainWindow::shutDown);
     const int code = QApplication::exec();
     // The new copy must find the stores' files unlocked and nobody on the socket, or it would
     // hand over to this one and end.
