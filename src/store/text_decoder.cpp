@@ -56,8 +56,8 @@ bool ReadWholeFile(const std::string& path, std::string* out) {
     return ok;
 }
 
-// Inflates a gzip stream fed in pieces of 8192 bytes, until its end or the first error.
-// Returns what came out before that, which may be nothing.
+// Inflates a gzip stream fed in pieces of 8192 bytes, until its end, the first error or
+// kMaxInflatedSize bytes. Returns what came out before that, which may be nothing.
 std::string Gunzip(std::string_view input) {
     std::string out;
     z_stream stream{};
@@ -77,7 +77,13 @@ std::string Gunzip(std::string_view input) {
                 inflateEnd(&stream);
                 return out;
             }
-            out.append(reinterpret_cast<const char*>(piece), sizeof(piece) - stream.avail_out);
+            const size_t room = kMaxInflatedSize - out.size();
+            const size_t got = sizeof(piece) - stream.avail_out;
+            out.append(reinterpret_cast<const char*>(piece), std::min(got, room));
+            if (got >= room) {
+                inflateEnd(&stream);
+                return out;
+            }
         } while (stream.avail_out == 0 && rc != Z_STREAM_END);
     }
     inflateEnd(&stream);

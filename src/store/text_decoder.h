@@ -18,6 +18,10 @@ enum class TextEncoding {
     kBig5Hkscs = 6,
 };
 
+// A gzip file inflates to at most this many bytes; the rest of a larger one (a small file that
+// unpacks to gigabytes) is dropped, as the rest of a damaged one is.
+inline constexpr size_t kMaxInflatedSize = size_t{256} << 20;
+
 struct DecodedText {
     std::string text;  // GB18030, ends before the first zero byte
     TextEncoding encoding = TextEncoding::kNone;

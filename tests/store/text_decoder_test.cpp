@@ -267,6 +267,22 @@ TEST_F(TextDecoderTest, TruncatedGzipYieldsWhatInflatedBeforeTheCut) {
     }
 }
 
+TEST_F(TextDecoderTest, GzipThatUnpacksPastTheLimitStopsThere) {
+    // About 300 KB of gzip that would unpack to 300 MB of 'a'.
+    const std::string path = (dir_ / "bomb.gz").string();
+    gzFile file = gzopen(path.c_str(), "wb9");
+    ASSERT_NE(file, nullptr);
+    const std::string block(1 << 20, 'a');
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(gzwrite(file, block.data(), static_cast<unsigned>(block.size())),
+                  static_cast<int>(block.size()));
+    }
+    ASSERT_EQ(gzclose(file), Z_OK);
+    const DecodedText decoded = DecodeText(path, {}, {});
+    EXPECT_EQ(decoded.text.size(), kMaxInflatedSize);
+    EXPECT_EQ(decoded.text.find_first_not_of('a'), std::string::npos);
+}
+
 TEST_F(TextDecoderTest, GarbageAfterTheGzipMagicIsTakenAsRawText) {
     const std::string garbage =
         "\x1F\x8B"
