@@ -892,6 +892,12 @@ bool TreeStore::SetBodyAndPath(int index, std::string_view body, std::string_vie
     return EditChanged(start, image_.end(index) + 1 - start, JoinRecord(record));
 }
 
+bool TreeStore::SetExpandState(int index, bool expanded) {
+    const EditGroup group(this, false);
+    if (!ValidIndex(index)) return false;
+    return SetFieldBytes(index, kFieldExpandState, expanded ? "2" : "0");
+}
+
 bool TreeStore::SetField(int index, int fieldNumber, std::string_view value) {
     const EditGroup group(this);
     if (!ValidIndex(index) || fieldNumber < 1 || fieldNumber > kFieldCount) return false;

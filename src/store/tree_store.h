@@ -234,6 +234,12 @@ public:
     // out of range.
     bool SetField(int index, int fieldNumber, std::string_view value);
 
+    // Writes field 5, whether the node shows its children, as the view's state: logged without a
+    // sync of its own (the next durable edit or checkpoint takes it along; a crash before loses
+    // only this state), so that expanding thousands of nodes does not wait for the disk each time.
+    // Returns false and changes nothing when the index is out of range.
+    bool SetExpandState(int index, bool expanded);
+
     // Reads a record; returns field `fieldNumber` (empty when it is not 1..13 or the index is
     // out of range, with nothing written). Fills `record` when given. With `withBody` or
     // fieldNumber 7 the body is read (from its external file when one exists) and the accessed

@@ -118,6 +118,21 @@ INSTANTIATE_TEST_SUITE_P(Kinds, LogWriteFails,
                                            LogFailure{"ReadOnly", fileio::kEveryWrite, EROFS}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Expanding a node is logged without its own sync: a failing sync is not even tried for it, and
+// the next durable edit takes it along.
+TEST_F(TreeStoreFailureTest, ExpandStateWaitsForTheNextSync) {
+    auto store = OpenStore();
+    fileio::InjectFailure(fileio::kSync, EIO, "n.qm.log");
+    ASSERT_TRUE(store->SetExpandState(1, true));
+    EXPECT_FALSE(store->unsaved());
+    EXPECT_EQ(store->GetField(1, kFieldExpandState), "2");
+    EXPECT_FALSE(store->SetExpandState(3, true));
+    fileio::ClearInjectedFailures();
+    ASSERT_TRUE(store->UpdateNode(2, Body("durable")));
+    // The durable copy is the image, expand state included.
+    EXPECT_EQ(RecoveredCopy(), store->image());
+}
+
 // The periodic retry (no edit needed) brings the file up to date once writing works, and a
 // retry that still fails keeps everything as it was.
 TEST_F(TreeStoreFailureTest, RetryWithoutAnEditWritesTheImage) {

@@ -293,7 +293,7 @@ const OutlineRow* OutlineModel::row(int node) const {
 
 bool OutlineModel::storeExpanded(int node, bool expanded) {
     if (node < 0 || node >= nodeCount()) return false;
-    if (!store_->SetField(node, kFieldExpandState, expanded ? "2" : "0")) return false;
+    if (!store_->SetExpandState(node, expanded)) return false;
     items_[static_cast<size_t>(order_[static_cast<size_t>(node)])].row.state =
         expanded ? kStateExpanded : 0;
     const QModelIndex item = indexOfNode(node);
