@@ -14,6 +14,7 @@
 #include "common/charset.h"
 #include "editor/editor_context_menu.h"
 #include "editor/line_number_margin.h"
+#include "editor/wrap_limit.h"
 
 namespace qm {
 
@@ -144,6 +145,12 @@ std::string NoteEditor::getText() const {
 
 void NoteEditor::setUtf8Text(const std::string& utf8) {
     const int linesBefore = lineCount();
+    // A large text is shown unwrapped: wrapping it froze the window for seconds at Ctrl+End.
+    // The mode is set before the text arrives so that the large text is never queued for
+    // wrapping.
+    const bool wrap = WrapsText(utf8);
+    send(Sci::SCI_SETWRAPMODE, wrap ? Sci::SC_WRAP_CHAR : Sci::SC_WRAP_NONE);
+    send(Sci::SCI_SETHSCROLLBAR, wrap ? 0 : 1);
     view_->SendScintilla(Sci::SCI_SETTEXT, utf8.c_str());
     emit textReplaced(lineCount() == linesBefore);
 }

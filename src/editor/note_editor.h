@@ -55,6 +55,8 @@ public:
     // The whole document ("" when empty).
     std::string getText() const;
     // Replaces the whole document; afterwards textReplaced tells whether the line count stayed.
+    // A text past the wrap limits (editor/wrap_limit.h) is shown unwrapped, with a horizontal
+    // bar; any other text wraps at characters.
     void setText(std::string_view text);
     // Appends at the document end; the caret and the view stay where they are.
     void appendText(std::string_view text);
