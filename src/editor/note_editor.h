@@ -139,8 +139,9 @@ signals:
     void uiUpdated();
     // After setText; `lineCountUnchanged` is true when the new text has as many lines as the old.
     void textReplaced(bool lineCountUnchanged);
-    // Text was inserted or deleted, by the user or by the program (setText included), delivered
-    // synchronously.
+    // Text is being inserted or deleted, by the user or by the program (setText, undo and redo
+    // included), delivered synchronously just before the change (the view's after-change report
+    // costs a count of the whole text before the change, see note_editor.cpp).
     void textModified();
 
     // Posted to the main window: queued, so they arrive after the view has finished handling
