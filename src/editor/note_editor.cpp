@@ -14,6 +14,7 @@
 #include "common/charset.h"
 #include "editor/editor_context_menu.h"
 #include "editor/line_number_margin.h"
+#include "editor/wrap_limit.h"
 
 namespace qm {
 
@@ -31,6 +32,12 @@ constexpr Rgb kWebLinkFore = 0x0000FF;
 constexpr Rgb kNoteLinkFore = 0x9000FF;
 constexpr Rgb kLineNumberFore = 0x808000;
 constexpr int kDefaultSize = 11;
+// The only changes the view reports. The view's own handler of the after-change events
+// (SC_MOD_INSERTTEXT, SC_MOD_DELETETEXT) counts the characters from the start of the text up
+// to the change, for accessibility, on every keystroke: seconds per key near the end of a
+// 200 MB note. The before-change events carry what textModified needs and cost nothing.
+constexpr int kTextChangeEvents =
+    QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE;
 
 // Scintilla takes colours with red in the low byte and blue in the high byte.
 long ToScintillaColour(Rgb rgb) {
@@ -73,7 +80,7 @@ NoteEditor::NoteEditor(const FontSpec& font, QWidget* parent)
     connect(view_, &Sci::SCN_CHARADDED, this, [this](int ch) { emit charAdded(ch); });
     connect(view_, &Sci::SCN_MODIFIED, this,
             [this](int, int type, const char*, int, int, int, int, int, int, int) {
-                if (type & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT)) emit textModified();
+                if (type & kTextChangeEvents) emit textModified();
             });
     connect(view_, &Sci::SCN_UPDATEUI, this, [this](int) {
         updateLineNumberWidth();
@@ -103,6 +110,7 @@ void NoteEditor::configure() {
     // added characters CR and LF, as link re-styling expects.
     send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_CRLF);
     send(Sci::SCI_USEPOPUP, 0);
+    send(Sci::SCI_SETMODEVENTMASK, kTextChangeEvents);
 
     send(Sci::SCI_SETMARGINTYPEN, kLineNumberMargin, Sci::SC_MARGIN_NUMBER);
     send(Sci::SCI_SETMARGINMASKN, kLineNumberMargin, 1);
@@ -144,6 +152,12 @@ std::string NoteEditor::getText() const {
 
 void NoteEditor::setUtf8Text(const std::string& utf8) {
     const int linesBefore = lineCount();
+    // A large text is shown unwrapped: wrapping it froze the window for seconds at Ctrl+End.
+    // The mode is set before the text arrives so that the large text is never queued for
+    // wrapping.
+    const bool wrap = WrapsText(utf8);
+    send(Sci::SCI_SETWRAPMODE, wrap ? Sci::SC_WRAP_CHAR : Sci::SC_WRAP_NONE);
+    send(Sci::SCI_SETHSCROLLBAR, wrap ? 0 : 1);
     view_->SendScintilla(Sci::SCI_SETTEXT, utf8.c_str());
     emit textReplaced(lineCount() == linesBefore);
 }

@@ -55,6 +55,8 @@ public:
     // The whole document ("" when empty).
     std::string getText() const;
     // Replaces the whole document; afterwards textReplaced tells whether the line count stayed.
+    // A text past the wrap limits (editor/wrap_limit.h) is shown unwrapped, with a horizontal
+    // bar; any other text wraps at characters.
     void setText(std::string_view text);
     // Appends at the document end; the caret and the view stay where they are.
     void appendText(std::string_view text);
@@ -137,8 +139,9 @@ signals:
     void uiUpdated();
     // After setText; `lineCountUnchanged` is true when the new text has as many lines as the old.
     void textReplaced(bool lineCountUnchanged);
-    // Text was inserted or deleted, by the user or by the program (setText included), delivered
-    // synchronously.
+    // Text is being inserted or deleted, by the user or by the program (setText, undo and redo
+    // included), delivered synchronously just before the change (the view's after-change report
+    // costs a count of the whole text before the change, see note_editor.cpp).
     void textModified();
 
     // Posted to the main window: queued, so they arrive after the view has finished handling

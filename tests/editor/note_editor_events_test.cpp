@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QVBoxLayout>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,45 @@ TEST(NoteEditorEventsTest, KeyEventsArriveAfterTheKeyHasBeenHandled) {
     QTest::keyClick(ViewOf(*editor), Qt::Key_F12);
     QCoreApplication::processEvents();
     EXPECT_EQ(releasedKeys.back(), static_cast<int>(Qt::Key_F12));
+}
+
+// Every change of the text is reported once, typed or made by the program, and a refused change
+// is not. The view reports only the before-change events: its handler of the after-change ones
+// counts every character up to the change, seconds per keystroke at the end of a huge note.
+TEST(NoteEditorEventsTest, EveryTextChangeIsReportedWithoutTheCostlyAfterChangeEvents) {
+    auto editor = ShownEditor();
+    ASSERT_NE(editor, nullptr);
+    editor->focus();
+    QSignalSpy modified(editor.get(), &NoteEditor::textModified);
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        int reports;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"set text", [&] { editor->setText("abc"); }, 1, "abc"},
+        {"typed", [&] { QTest::keyClick(ViewOf(*editor), Qt::Key_X); }, 1, "xabc"},
+        {"deleted", [&] { QTest::keyClick(ViewOf(*editor), Qt::Key_Delete); }, 1, "xbc"},
+        {"undo", [&] { editor->undo(); }, 1, "xabc"},
+        {"redo", [&] { editor->redo(); }, 1, "xbc"},
+        {"replaced", [&] { editor->replaceRange(0, 1, "yz"); }, 2, "yzbc"},
+        {"refused while read-only",
+         [&] {
+             editor->setReadOnly(true);
+             editor->insertText("q");
+             editor->setReadOnly(false);
+         },
+         0, "yzbc"},
+    };
+    for (const Case& c : cases) {
+        modified.clear();
+        c.change();
+        EXPECT_EQ(modified.count(), c.reports) << c.what;
+        EXPECT_EQ(editor->getText(), c.text) << c.what;
+    }
+    const long mask = ViewOf(*editor)->SendScintilla(Sci::SCI_GETMODEVENTMASK);
+    EXPECT_EQ(mask & (Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT), 0);
 }
 
 TEST(NoteEditorEventsTest, TypedLineBreakAddsCrLfAsTwoCharacters) {

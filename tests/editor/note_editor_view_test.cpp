@@ -5,6 +5,7 @@
 #include <string>
 
 #include "editor/line_number_margin.h"
+#include "editor/wrap_limit.h"
 #include "editor_test_support.h"
 
 namespace qm {
@@ -66,6 +67,37 @@ TEST(NoteEditorViewTest, ConfiguredAtCreation) {
     char face[64] = {};
     view->SendScintilla(Sci::SCI_STYLEGETFONT, Sci::STYLE_LINENUMBER, face);
     EXPECT_STREQ(face, "Consolas");
+}
+
+// A text within the wrap limits wraps at characters; a larger one, or one of too many lines, is
+// shown unwrapped with a horizontal bar (wrapping it froze the window at Ctrl+End), and the next
+// ordinary text wraps again.
+TEST(NoteEditorViewTest, OnlyTextsWithinTheWrapLimitsWrap) {
+    NoteEditor editor;
+    QsciScintillaBase* view = ViewOf(editor);
+    ASSERT_NE(view, nullptr);
+    struct Case {
+        const char* what;
+        std::string text;
+        long wrap;
+        long horizontalBar;
+    };
+    const Case cases[] = {
+        {"empty", "", Sci::SC_WRAP_CHAR, 0},
+        {"bytes at the limit", std::string(kWrapByteLimit, 'a'), Sci::SC_WRAP_CHAR, 0},
+        {"bytes over the limit", std::string(kWrapByteLimit + 1, 'a'), Sci::SC_WRAP_NONE, 1},
+        {"short note after a large one", "short", Sci::SC_WRAP_CHAR, 0},
+        {"too many lines", NumberedLines(static_cast<int>(kWrapLineLimit) + 1), Sci::SC_WRAP_NONE,
+         1},
+        {"lines at the limit", NumberedLines(static_cast<int>(kWrapLineLimit)), Sci::SC_WRAP_CHAR,
+         0},
+    };
+    for (const Case& c : cases) {
+        editor.setText(c.text);
+        EXPECT_EQ(view->SendScintilla(Sci::SCI_GETWRAPMODE), c.wrap) << c.what;
+        EXPECT_EQ(view->SendScintilla(Sci::SCI_GETHSCROLLBAR), c.horizontalBar) << c.what;
+        EXPECT_EQ(editor.textLength(), static_cast<int>(c.text.size())) << c.what;
+    }
 }
 
 // The margin rule is digits x digit width + 5 with at least 9 pixels per digit. The digit
