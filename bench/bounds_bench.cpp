@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "answer_probe.h"
 #include "app/notes/note_session.h"
 #include "app/search/search_bar.h"
 #include "app/search/search_controller.h"
@@ -121,32 +122,6 @@ void TypeText(QWidget* widget, const QString& text) {
     }
 }
 
-// Posts one event after another to itself and keeps the longest time one waited.
-class Probe : public QObject {
-public:
-    void start() {
-        running_ = true;
-        post();
-    }
-    void stop() { running_ = false; }
-    double longestMs() const { return longest_ / 1e6; }
-
-protected:
-    void customEvent(QEvent*) override {
-        longest_ = std::max(longest_, posted_.nsecsElapsed());
-        if (running_) post();
-    }
-
-private:
-    void post() {
-        posted_.start();
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    }
-    QElapsedTimer posted_;
-    qint64 longest_ = 0;
-    bool running_ = false;
-};
-
 void Run(benchmark::State& state, Case (*make)()) {
     std::string folder = "/var/tmp/qm-bounds-bench-XXXXXX";
     if (mkdtemp(folder.data()) == nullptr) std::abort();
@@ -214,7 +189,7 @@ void Run(benchmark::State& state, Case (*make)()) {
         search.bar()->includeBodiesBox()->setChecked(true);
         window.trees()->notebookView()->selectNode(0);
         QCoreApplication::processEvents();
-        Probe probe;
+        bench::AnswerProbe probe;
         step(
             "search_ms",
             [&] {

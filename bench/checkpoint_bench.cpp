@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "answer_probe.h"
 #include "app/notes/checkpoint_scheduler.h"
 #include "app/notes/note_session.h"
 #include "app/trees/note_trees.h"
@@ -78,35 +79,6 @@ void TearDown() {
     delete g;
 }
 
-// Posts one event after another to itself and keeps the longest time one waited.
-class Probe : public QObject {
-public:
-    void start() {
-        running_ = true;
-        post();
-    }
-    void stop() { running_ = false; }
-    double longestMs() const { return longest_ / 1e6; }
-    int answered() const { return answered_; }
-
-protected:
-    void customEvent(QEvent*) override {
-        longest_ = std::max(longest_, posted_.nsecsElapsed());
-        ++answered_;
-        if (running_) post();
-    }
-
-private:
-    void post() {
-        posted_.start();
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    }
-    QElapsedTimer posted_;
-    qint64 longest_ = 0;
-    int answered_ = 0;
-    bool running_ = false;
-};
-
 // One checkpoint per iteration, started from the event loop as the scheduler's timer starts it.
 // With `editing`, the loaded note is saved every 50 ms while it runs.
 void Checkpoint(benchmark::State& state, bool editing) {
@@ -124,7 +96,7 @@ void Checkpoint(benchmark::State& state, bool editing) {
         notes.saveCurrentNote(true);
         notes.editor()->setText(original);
         notes.saveCurrentNote(true);
-        Probe probe;
+        bench::AnswerProbe probe;
         QTimer saver;
         int n = 0;
         QObject::connect(&saver, &QTimer::timeout, [&] {
@@ -178,7 +150,7 @@ void NoCheckpoint(benchmark::State& state, bool editing) {
     double longest = 0;
     double longestEdit = 0;
     for (auto _ : state) {
-        Probe probe;
+        bench::AnswerProbe probe;
         QTimer saver;
         int n = 0;
         QObject::connect(&saver, &QTimer::timeout, [&] {

@@ -25,6 +25,7 @@
 #include "app/window/program.h"
 #include "common/qt_text.h"
 #include "notebook_generator.h"
+#include "read_whole_file.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
 #include "time_keeping_reporter.h"
@@ -85,21 +86,7 @@ std::unique_ptr<Session> Start() {
     return session;
 }
 
-void ReadWholeFile(benchmark::State& state) {
-    for (auto _ : state) {
-        const int fd = open(NotebookPath().c_str(), O_RDONLY);
-        std::string bytes(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n =
-                pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        close(fd);
-        benchmark::DoNotOptimize(bytes.data());
-    }
-}
+void ReadWholeFile(benchmark::State& state) { bench::ReadWholeFile(state, NotebookPath()); }
 
 double g_rssBefore = 0;
 bool g_first = true;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "notebook_generator.h"
+#include "read_whole_file.h"
 #include "store/record_format.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
@@ -158,21 +159,7 @@ void SqliteUpdateRow(benchmark::State& state) {
     sqlite3_close(db);
 }
 
-void ReadWholeFile(benchmark::State& state) {
-    for (auto _ : state) {
-        const int fd = open(SharedNotebook().path.c_str(), O_RDONLY);
-        std::string bytes(static_cast<size_t>(lseek(fd, 0, SEEK_END)), '\0');
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n =
-                pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        close(fd);
-        benchmark::DoNotOptimize(bytes.data());
-    }
-}
+void ReadWholeFile(benchmark::State& state) { bench::ReadWholeFile(state, SharedNotebook().path); }
 
 // Runs a program to its end with its output thrown away.
 void RunProcess(std::vector<std::string> args) {

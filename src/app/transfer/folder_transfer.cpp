@@ -37,6 +37,20 @@ const QString kExport = QStringLiteral("导出");
 constexpr size_t kExportSliceBytes = size_t{1} << 20;
 constexpr int kExportFeedMs = 2;
 
+// The entry's caption in each state of its run.
+QString RunCaption(FolderTransfer::RunState state, const QString& idle, const QString& running,
+                   const QString& stopping) {
+    switch (state) {
+        case FolderTransfer::RunState::kIdle:
+            return idle;
+        case FolderTransfer::RunState::kRunning:
+            return running;
+        case FolderTransfer::RunState::kStopping:
+            return stopping;
+    }
+    return idle;
+}
+
 // The compact elapsed time with an empty suffix, as the closing messages show it.
 QString Elapsed(const Stopwatch& watch) { return FromGb(watch.ElapsedText("")); }
 
@@ -76,27 +90,13 @@ void FolderTransfer::addNotebookEntries(SectionedMenu& menu, int section) {
 void FolderTransfer::guardDuringImport(QAction* action) { guarded_ << action; }
 
 QString FolderTransfer::importCaption() const {
-    switch (importState_) {
-        case RunState::kIdle:
-            return kImport;
-        case RunState::kRunning:
-            return QStringLiteral("停止导入");
-        case RunState::kStopping:
-            return QStringLiteral("正在停止导入");
-    }
-    return kImport;
+    return RunCaption(importState_, kImport, QStringLiteral("停止导入"),
+                      QStringLiteral("正在停止导入"));
 }
 
 QString FolderTransfer::exportCaption() const {
-    switch (exportState_) {
-        case RunState::kIdle:
-            return kExport;
-        case RunState::kRunning:
-            return QStringLiteral("停止导出");
-        case RunState::kStopping:
-            return QStringLiteral("正在停止导出");
-    }
-    return kExport;
+    return RunCaption(exportState_, kExport, QStringLiteral("停止导出"),
+                      QStringLiteral("正在停止导出"));
 }
 
 bool FolderTransfer::running() const {
