@@ -406,6 +406,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::exitProgram() {
     saveBeforeClosing();
     if (!writeWatch_->confirmEnd()) return;
+    endProgram();
+}
+
+void MainWindow::endProgram() {
     exiting_ = true;
     tray_->setShown(false);
     close();
@@ -416,14 +420,14 @@ void MainWindow::shutDown() {
     saveBeforeClosing();
     writeWatch_->endUnattended({QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
                                 QDir::tempPath()});
-    exitProgram();
+    endProgram();
 }
 
 void MainWindow::restartProgram() {
     saveBeforeClosing();
     if (!writeWatch_->confirmEnd()) return;
     emit restartRequested();
-    exitProgram();
+    endProgram();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -140,6 +140,8 @@ private:
     void putAway();
     // The first two steps of every close: save the note, remember the placement.
     void saveBeforeClosing();
+    // Ends the program once the note is saved and the end confirmed: no second save.
+    void endProgram();
 
     SettingsStore* settings_;
     StartOptions options_;
