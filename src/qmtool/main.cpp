@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/charset.h"
+#include "qmtool/arguments.h"
 #include "qmtool/image_check.h"
 #include "qmtool/transfer_commands.h"
 #include "store/outline.h"
@@ -30,17 +31,16 @@ namespace {
 
 constexpr int kOk = 0;
 constexpr int kNothing = 1;
-constexpr int kError = 2;
 
 const char kUsage[] =
     "usage: qmtool outline FILE | cat FILE INDEX | search FILE QUERY [--regex] [--ignore-case] "
     "[--whole] [--bodies] | check FILE | import FILE INDEX FOLDER [--keep-paths] | "
     "export FILE INDEX DIR";
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "qmtool: %s\n", message.c_str());
-    return kError;
-}
+using qm::FolderOf;
+using qm::ParseIndex;
+
+int Fail(const std::string& message) { return qm::ToolFail(message); }
 
 // One output line per node: control characters inside a title are written as escapes.
 std::string OneLine(std::string_view utf8) {
@@ -62,21 +62,6 @@ std::string OneLine(std::string_view utf8) {
         }
     }
     return out;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool ParseIndex(const std::string& text, int* index) {
-    if (text.empty() || text.size() > 9) return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    *index = std::stoi(text);
-    return true;
 }
 
 // Loads FILE into a store that can never write it.

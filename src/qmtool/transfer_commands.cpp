@@ -10,6 +10,7 @@
 
 #include "common/charset.h"
 #include "common/stopwatch.h"
+#include "qmtool/arguments.h"
 #include "store/folder_export.h"
 #include "store/folder_import.h"
 #include "store/folder_listing.h"
@@ -19,25 +20,7 @@ namespace qm {
 
 namespace {
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "qmtool: %s\n", message.c_str());
-    return 2;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool ParseIndex(const std::string& text, int* index) {
-    if (text.empty() || text.size() > 9) return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    *index = std::stoi(text);
-    return true;
-}
+int Fail(const std::string& message) { return ToolFail(message); }
 
 // "1.5 秒" (UTF-8) for the time since `watch` started.
 std::string Elapsed(const Stopwatch& watch) {
