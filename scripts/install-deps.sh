@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config ccache
-    qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libgl-dev
+    qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libqscintilla2-qt6-dev libgl-dev
     libpcre2-dev zlib1g-dev libsqlite3-dev
     libespeak-ng-dev espeak-ng-data qt6-multimedia-dev libsoxr-dev libsndfile1-dev sox
     libgtest-dev libgmock-dev libbenchmark-dev

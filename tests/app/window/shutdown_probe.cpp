@@ -2,7 +2,10 @@
 // window shows its first note, $QM_PROBE_TEXT is typed into the editor (keys, then a
 // committed input-method text) and signal $QM_PROBE_SIGNAL is sent to this process at once,
 // long before an automatic save could run. With $QM_PROBE_EARLY set the signal comes before
-// the window exists instead.
+// the window exists instead. Signal 0 stands for the desktop session's end: the application
+// is asked to commit its data as the session manager asks it, and the process ends the moment
+// that call returns, as a session manager may end it.
+#include <QtGui/private/qguiapplication_p.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -54,7 +57,12 @@ int main(int argc, char* argv[]) {
         QObject::connect(poll, &QTimer::timeout, [=] {
             if (!TypeIntoWindow(keys, committed)) return;
             poll->stop();
-            ::kill(::getpid(), number);
+            if (number != 0) {
+                ::kill(::getpid(), number);
+                return;
+            }
+            static_cast<QGuiApplicationPrivate*>(QObjectPrivate::get(qApp))->commitData();
+            ::_exit(0);
         });
         poll->start();
     }

@@ -23,6 +23,7 @@ private slots:
     void typedTextSurvivesTheSignal_data();
     void typedTextSurvivesTheSignal();
     void signalDuringStartUpEndsCleanly();
+    void typedTextIsOnDiskWhenTheSessionEndReturns();
 
 private:
     // Runs the probe on a fresh program folder; returns that folder, or "" when it did not end
@@ -133,6 +134,22 @@ void ShutdownSignalsTest::signalDuringStartUpEndsCleanly() {
     QCOMPARE(store.NodeCount(), 1);  // the root written on first start
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/笔记本.qm.log")));
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/Quelmar·Corvanel.ini.journal")));
+}
+
+// The session manager asks the program to commit its data and may end it as soon as that call
+// returns: the typed text must be durable by then (the probe ends with _exit right after).
+void ShutdownSignalsTest::typedTextIsOnDiskWhenTheSessionEndReturns() {
+    const qm::testing::TempDir dir;
+    QProcessEnvironment extra;
+    extra.insert(QStringLiteral("QM_PROBE_SIGNAL"), QStringLiteral("0"));
+    extra.insert(QStringLiteral("QM_PROBE_KEYS"), QStringLiteral("session "));
+    extra.insert(QStringLiteral("QM_PROBE_TEXT"), QStringLiteral("注销前写的字"));
+    const QString folder = runProbe(dir, extra);
+    QVERIFY(!folder.isEmpty());
+    qm::TreeStore store(folder.toStdString());
+    QVERIFY(store.Load((folder + QStringLiteral("/笔记本.qm")).toStdString()));
+    QVERIFY(store.NodeCount() >= 1);
+    QCOMPARE(store.ReadNode(0, qm::kFieldBody), qm::ToGb(QStringLiteral("session 注销前写的字")));
 }
 
 QTEST_MAIN(ShutdownSignalsTest)
