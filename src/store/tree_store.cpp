@@ -301,6 +301,7 @@ bool TreeStore::LoadReadOnly(const std::string& path) {
 
 void TreeStore::Close() {
     if (log_ != nullptr) {
+        log_->AbandonBatch();
         if (writable()) Checkpoint();
         log_->Close(true);
         log_.reset();
@@ -370,11 +371,14 @@ bool TreeStore::SaveCopy(const std::string& path) const {
     return WriteFileAtomically(path, image());
 }
 
-bool TreeStore::HasLoggedEdits() const { return writable() && !log_->empty(); }
+// The pieces of an open batch are no edit yet: no checkpoint is due for them.
+bool TreeStore::HasLoggedEdits() const { return writable() && log_->editBytes() > 0; }
 
 uint64_t TreeStore::LogSize() const { return log_ != nullptr ? log_->size() : 0; }
 
-bool TreeStore::NeedsCheckpoint() const { return writable() && log_->size() > checkpointLogLimit_; }
+bool TreeStore::NeedsCheckpoint() const {
+    return writable() && log_->editBytes() > checkpointLogLimit_;
+}
 
 std::shared_ptr<CheckpointTask> TreeStore::StartCheckpoint() {
     // Edits that exist in memory alone go to the file only through RetryWrites.
@@ -781,6 +785,38 @@ void TreeStore::CommitBatch() {
         Edit(*batchInsertOffset_ + 1, 0, batchBuffer_);
     }
     batchBuffer_.clear();
+}
+
+std::shared_ptr<EditLog> TreeStore::OpenLoggedBatch() {
+    if (!writable() || unsaved_ || groupDepth_ > 0) return nullptr;
+    // Edits after a checkpoint that may empty the log meanwhile still find their header.
+    if (!log_->OpenBatch(image_.size(), SampleCrcOf(image_))) return nullptr;
+    return log_;
+}
+
+void TreeStore::AbandonLoggedBatch() {
+    if (log_ != nullptr) log_->AbandonBatch();
+}
+
+bool TreeStore::SealLoggedBatch(int index, int builtForDepth,
+                                const std::vector<std::shared_ptr<const std::string>>& pieces) {
+    SubtreeSpan span;
+    WriteError moved;
+    if (!writable() || unsaved_ || groupDepth_ > 0 || LocateSubtree(index, &span) < 0 ||
+        span.depth != builtForDepth || FileMovedUnderneath(&moved)) {
+        AbandonLoggedBatch();
+        return false;
+    }
+    size_t at = span.endOffset + 1;
+    if (!log_->SealBatch(at)) return false;
+    const int before = image_.count();
+    for (const std::shared_ptr<const std::string>& piece : pieces) {
+        image_.InsertRecords(at, piece);
+        at += piece->size();
+    }
+    flatValid_ = false;
+    nodeCount_ += image_.count() - before;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -309,6 +309,22 @@ public:
     // empties it. The node count is not changed: rebuild the outline afterwards.
     void CommitBatch();
 
+    // A batch written into the log while it is still being read (doc/journal.md): opens one and
+    // returns the log its pieces go to (EditLog::AppendPiece, callable on any thread), or null
+    // when the store cannot log one now (not ours for writing, edits failing, one already
+    // open); such a batch goes in by CommitBatch alone.
+    std::shared_ptr<EditLog> OpenLoggedBatch();
+    // Seals the logged batch whose pieces, every one written, are `pieces` (whole records made
+    // for a parent of depth `builtForDepth`), as the last children of `index`: one small synced
+    // record, and the pieces become records of the image without being copied; the node count
+    // takes them in. False, with the batch abandoned and nothing changed, when the node does
+    // not exist, its depth is not `builtForDepth`, or the seal cannot be written: the records
+    // then go in by CommitBatch.
+    bool SealLoggedBatch(int index, int builtForDepth,
+                         const std::vector<std::shared_ptr<const std::string>>& pieces);
+    // Gives up the logged batch: its pieces replay nothing.
+    void AbandonLoggedBatch();
+
     // External body files. Paths are resolved against the program folder (ResolvePath).
     // Writes the bytes (creating folders); false on failure or for a Windows drive path.
     bool WriteExternalFile(const std::string& path, std::string_view bytes) const;
