@@ -199,6 +199,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
         if (fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 &&
             held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
             fd_ = fd;
+            open_ = true;
             size_ = static_cast<uint64_t>(held.st_size);
             seq_ = 0;
             SyncFolderOf(path_);  // the log may have just been created
@@ -209,10 +210,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
     return OpenResult::kFailed;
 }
 
-bool EditLog::isOpen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fd_ >= 0;
-}
+bool EditLog::isOpen() const { return open_.load(); }
 
 bool EditLog::ReadAll(std::string* bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -466,12 +464,14 @@ void EditLog::Close(bool remove) {
     if (remove && size_ == 0 && Unlink(path_)) SyncFolderOf(path_);
     close(fd_);
     fd_ = -1;
+    open_ = false;
 }
 
 void EditLog::AbandonLocked() {
     // What reached the log stays there for the next Open; from here on memory goes on alone.
     close(fd_);
     fd_ = -1;
+    open_ = false;
 }
 
 }  // namespace qm

@@ -38,12 +38,12 @@ public:
 
     // What a log holds for a file.
     struct Recovery {
-        std::vector<Edit> edits;  // to apply to the file, in order (views into the log bytes
-                                  // or into `joined`)
-        std::deque<std::string> joined;  // the bytes of sealed batches of several pieces
+        std::vector<Edit> edits;  // to apply to the file, in order (views into the log bytes)
         bool belongs = true;      // false: the log was written for another file; ignore it
         size_t validEnd = 0;      // where the last complete record ends; the rest is torn
         uint64_t lastSeq = 0;     // the highest sequence number seen
+        // The bytes of sealed batches of several pieces, joined; their edits view these.
+        std::deque<std::string> joined;
     };
 
     // The identity of a file that a log's header names: its size and the checksum of its first
@@ -136,6 +136,9 @@ private:
     mutable std::mutex mutex_;
     std::string path_;  // of the log
     int fd_ = -1;
+    // Whether fd_ is open, read without the mutex: the window asks often and must not wait
+    // behind a piece of a batch being written on another thread.
+    std::atomic<bool> open_{false};
     std::atomic<uint64_t> size_{0};  // changed under mutex_ only
     uint64_t seq_ = 0;
     WriteError error_;

@@ -1,5 +1,7 @@
 #include "store/batch_log_writer.h"
 
+#include <chrono>
+
 #include "common/edit_log.h"
 
 namespace qm {
@@ -21,6 +23,12 @@ void BatchLogWriter::Add(std::shared_ptr<const std::string> piece) {
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.push_back(std::move(piece));
     changed_.notify_all();
+}
+
+bool BatchLogWriter::Idle(int waitMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                             [this] { return failed_ || (queue_.empty() && !writing_); });
 }
 
 bool BatchLogWriter::Finish() {

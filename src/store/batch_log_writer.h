@@ -24,6 +24,9 @@ public:
 
     // Queues whole records to be appended as the batch's next piece. Returns at once.
     void Add(std::shared_ptr<const std::string> piece);
+    // Waits up to `waitMs` for every queued piece to be written (or the writing to fail).
+    // True when nothing is left to write.
+    bool Idle(int waitMs);
     // Waits until every queued piece is written. True when all of them were; after a failure
     // the rest are not tried.
     bool Finish();

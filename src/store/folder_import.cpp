@@ -6,8 +6,8 @@
 #include "common/edit_log.h"
 #include "store/batch_log_writer.h"
 #include "store/external_file.h"
-#include "store/import_body_files.h"
 #include "store/folder_listing.h"
+#include "store/import_body_files.h"
 #include "store/record_format.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
@@ -43,9 +43,7 @@ const std::string& ImportBatch::NowText() {
 }
 
 std::function<void(ImportItem&)> ImportBatch::bodyFileWriter() const {
-    return [files = bodyFiles_](ImportItem& item) {
-        files->Write(item, kImportExternalThreshold);
-    };
+    return [files = bodyFiles_](ImportItem& item) { files->Write(item, kImportExternalThreshold); };
 }
 
 int ImportBatch::AppendBatchRecord(int parentDepth, std::string_view title, std::string body,
@@ -55,8 +53,7 @@ int ImportBatch::AppendBatchRecord(int parentDepth, std::string_view title, std:
 }
 
 int ImportBatch::AppendRecord(int parentDepth, std::string_view title, std::string body,
-                              const std::string& externalPath, bool hasChildren,
-                              BodyPlace place) {
+                              const std::string& externalPath, bool hasChildren, BodyPlace place) {
     std::string path = SanitizeField(externalPath);
     bool bodyInRecord = true;
     if (place == BodyPlace::kInFile) {
@@ -176,6 +173,12 @@ void ImportBatch::Clear() {
     pieces_.clear();
     filling_ = std::string();
     recordBytes_ = 0;
+}
+
+bool ImportBatch::LogWritten(int waitMs) {
+    if (logWriter_ == nullptr) return true;
+    ClosePiece(true);
+    return logWriter_->Idle(waitMs);
 }
 
 bool ImportBatch::Commit(int index, int builtForDepth) {

@@ -84,6 +84,11 @@ public:
     // Marks the batch as stopped before it read everything.
     void SetStopped() { tally_.stopped = true; }
 
+    // Before the commit: hands the records made so far to the log's writer and tells whether
+    // it has written them all, waiting up to `waitMs`. A caller that must not block waits in
+    // short turns and then commits at once. True at once when nothing is logged ahead.
+    bool LogWritten(int waitMs);
+
     // Inserts the records as the last children of `index`, in one edit of the file, shifted
     // to the node's depth at this moment. Returns false, inserting nothing, when the node
     // does not exist. The batch is empty afterwards. Records past the first piece were

@@ -16,7 +16,8 @@ struct ImportItem;
 class ImportBodyFiles {
 public:
     // Stored paths are resolved against `programFolder` (UTF-8).
-    explicit ImportBodyFiles(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+    explicit ImportBodyFiles(std::string programFolder)
+        : programFolder_(std::move(programFolder)) {}
 
     // A new stored path under "外部存储\" that names no file yet and was not given before.
     std::string NewName();

@@ -600,10 +600,14 @@ std::string TreeStore::BuildOutline() {
     return rows;
 }
 
-std::string TreeStore::BuildOutlineQuick() const {
+std::string TreeStore::BuildOutlineQuick() const { return BuildOutlineQuick(0, image_.count()); }
+
+std::string TreeStore::BuildOutlineQuick(int first, int count) const {
     std::string rows;
-    rows.reserve(static_cast<size_t>(image_.count()) * 40);
-    for (int i = 0; i < image_.count(); ++i) {
+    first = std::max(first, 0);
+    const int end = count > image_.count() - first ? image_.count() : first + count;
+    rows.reserve(static_cast<size_t>(std::max(end - first, 0)) * 40);
+    for (int i = first; i < end; ++i) {
         const Head head = ReadHead(RecordBytes(i));
         AppendOutlineRow(&rows, head.fields[0], ParseIntField(head.fields[1]),
                          ParseIntField(head.fields[3]), ParseIntField(head.fields[4]),

@@ -200,6 +200,9 @@ public:
     std::string BuildOutline();
     // The same rows without repairing anything and without touching the node count.
     std::string BuildOutlineQuick() const;
+    // The rows of records [first, first + count) alone (clipped to the records present), the
+    // same way: for rows just inserted.
+    std::string BuildOutlineQuick(int first, int count) const;
 
     // Raw byte edits, in the image (and file) or, with `target`, in that buffer only.
     // Return false and change nothing when the offset or range lies outside the data.
