@@ -108,9 +108,13 @@ public:
     // Opens a batch; a log that is empty gets its header first (the file, as in Append). False
     // when the log is closed or a batch is open already.
     bool OpenBatch(uint64_t baseSize, uint32_t baseSampleCrc);
-    // Appends (synced) a piece of the open batch: whole records. May run on another thread
-    // than the edits. False when it cannot be written: the batch can then never be sealed.
+    // Appends a piece of the open batch: whole records, handed to the disk but not synced.
+    // May run on another thread than the edits. False when it cannot be written: the batch
+    // can then never be sealed.
     bool AppendPiece(std::string_view records);
+    // Syncs the pieces written so far, so that the seal's own sync is short. False (the batch
+    // can never be sealed) when that fails.
+    bool SyncBatch();
     // Appends (synced) the seal: the batch's pieces, joined, are inserted at `offset` of the
     // file as one edit of its own, numbered like any other. False, with the batch closed and
     // replaying nothing, when a piece or the seal could not be written.

@@ -27,30 +27,41 @@ void BatchLogWriter::Add(std::shared_ptr<const std::string> piece) {
 
 bool BatchLogWriter::Idle(int waitMs) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                             [this] { return failed_ || (queue_.empty() && !writing_); });
+    return changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return Done(); });
 }
 
 bool BatchLogWriter::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return failed_ || (queue_.empty() && !writing_); });
+    changed_.wait(lock, [this] { return Done(); });
     return !failed_;
 }
+
+bool BatchLogWriter::Done() const { return failed_ || (queue_.empty() && !writing_ && synced_); }
 
 void BatchLogWriter::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return closing_ || (!queue_.empty() && !failed_); });
+        changed_.wait(lock,
+                      [this] { return closing_ || (!failed_ && (!queue_.empty() || !synced_)); });
         if (closing_) return;
-        std::shared_ptr<const std::string> piece = std::move(queue_.front());
-        queue_.pop_front();
         writing_ = true;
-        lock.unlock();
-        // Written and synced here, so that the seal's own sync finds nothing left to flush.
-        const bool written = log_->AppendPiece(*piece);
-        lock.lock();
+        bool ok = false;
+        if (!queue_.empty()) {
+            std::shared_ptr<const std::string> piece = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            ok = log_->AppendPiece(*piece);
+            lock.lock();
+            synced_ = false;
+        } else {
+            // Caught up: what was written goes to the disk now, not at the seal.
+            lock.unlock();
+            ok = log_->SyncBatch();
+            lock.lock();
+            synced_ = ok;
+        }
         writing_ = false;
-        if (!written) {
+        if (!ok) {
             failed_ = true;
             queue_.clear();
         }

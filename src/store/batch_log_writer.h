@@ -22,7 +22,8 @@ public:
     BatchLogWriter(const BatchLogWriter&) = delete;
     BatchLogWriter& operator=(const BatchLogWriter&) = delete;
 
-    // Queues whole records to be appended as the batch's next piece. Returns at once.
+    // Queues whole records to be appended as the batch's next piece. Returns at once. Whenever
+    // the queue runs empty the pieces written are synced.
     void Add(std::shared_ptr<const std::string> piece);
     // Waits up to `waitMs` for every queued piece to be written (or the writing to fail).
     // True when nothing is left to write.
@@ -33,12 +34,14 @@ public:
 
 private:
     void Run();
+    bool Done() const;  // under mutex_
 
     std::shared_ptr<EditLog> log_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<const std::string>> queue_;
     bool writing_ = false;
+    bool synced_ = true;  // every piece written is synced
     bool failed_ = false;
     bool closing_ = false;
     std::thread thread_;

@@ -6,6 +6,8 @@
 #include <deque>
 #include <mutex>
 
+#include "common/thread_priority.h"
+
 namespace qm {
 
 namespace {
@@ -29,6 +31,7 @@ ImportFeed::ImportFeed(ImportWalkOptions options, std::function<void(ImportWalk&
     std::shared_ptr<Shared> shared = shared_;
     thread_ = std::thread([shared, options = std::move(options), run = std::move(run),
                            prepare = std::move(prepare)]() mutable {
+        LowerCurrentThreadPriority();  // the window's thread goes first
         options.control.stop = &shared->stop;
         options.control.betweenSteps = nullptr;
         ImportWalk walk(std::move(options), [&shared, &prepare](ImportItem&& item) {

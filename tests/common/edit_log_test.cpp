@@ -261,21 +261,29 @@ TEST_F(EditLogBatchTest, OpenBatchKeepsTheLogAndAnAbandonedOneLeavesNothing) {
     EXPECT_EQ(log.size(), 0u);
 }
 
-// A piece that cannot be written makes the batch unsealable; the log goes on for edits.
-TEST_F(EditLogBatchTest, AFailedPieceLeavesABatchThatCannotBeSealed) {
-    EditLog log;
-    ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
-    ASSERT_TRUE(log.Append({{0, 0, "1"}}, true, base_.size(), SampleOf(base_)));
-    ASSERT_TRUE(log.OpenBatch(0, 0));
-    ASSERT_TRUE(log.AppendPiece("[one]"));
-    fileio::InjectFailure(fileio::kSync, ENOSPC, ".log");
-    EXPECT_FALSE(log.AppendPiece("[two]"));
-    fileio::ClearInjectedFailures();
-    EXPECT_FALSE(log.AppendPiece("[three]"));
-    EXPECT_FALSE(log.SealBatch(0));
-    ASSERT_TRUE(log.Append({{0, 0, "2"}}, true, 0, 0));
-    const std::string bytes = ReadFileBytes(EditLog::LogPath(path_));
-    EXPECT_EQ(Apply(base_, EditLog::Recover(bytes, base_).edits), "21" + base_);
+// A piece that cannot be written, or pieces that cannot be synced, make the batch unsealable;
+// the log goes on for edits and replays nothing of the batch.
+TEST_F(EditLogBatchTest, AFailedPieceOrSyncLeavesABatchThatCannotBeSealed) {
+    for (const bool syncFails : {false, true}) {
+        SCOPED_TRACE(syncFails ? "sync fails" : "write fails");
+        std::filesystem::remove(EditLog::LogPath(path_));
+        EditLog log;
+        ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+        ASSERT_TRUE(log.Append({{0, 0, "1"}}, true, base_.size(), SampleOf(base_)));
+        ASSERT_TRUE(log.OpenBatch(0, 0));
+        ASSERT_TRUE(log.AppendPiece("[one]"));
+        ASSERT_TRUE(log.SyncBatch());
+        fileio::InjectFailure(syncFails ? fileio::kSync : fileio::kWrite, EIO, ".log");
+        EXPECT_EQ(log.AppendPiece("[two]"), syncFails);
+        EXPECT_FALSE(log.SyncBatch());
+        fileio::ClearInjectedFailures();
+        EXPECT_FALSE(log.AppendPiece("[three]"));
+        EXPECT_FALSE(log.SealBatch(0));
+        ASSERT_TRUE(log.Append({{0, 0, "2"}}, true, 0, 0));
+        const std::string bytes = ReadFileBytes(EditLog::LogPath(path_));
+        EXPECT_EQ(Apply(base_, EditLog::Recover(bytes, base_).edits), "21" + base_);
+        log.Close(false);
+    }
 }
 
 }  // namespace
