@@ -121,7 +121,10 @@ EditLog::Recovery EditLog::Recover(std::string_view log, std::string_view file) 
         } else if (kind == kPiece && length >= kPieceBodyHead && group.empty()) {
             // Not durable as an edit until its seal: a tail of pieces is cut off with the torn
             // part, so validEnd stays where it is.
-            Pieces& pieces = batches[GetU64(body + 9)];
+            const uint64_t batch = GetU64(body + 9);
+            // A batch opened after recovery must never take the number of pieces kept here.
+            result.lastSeq = std::max({result.lastSeq, seq, batch});
+            Pieces& pieces = batches[batch];
             pieces.parts.emplace_back(body + kPieceBodyHead, length - kPieceBodyHead);
             pieces.bytes += length - kPieceBodyHead;
         } else if (kind == kSeal && length == kSealBody && group.empty()) {

@@ -286,5 +286,34 @@ TEST_F(EditLogBatchTest, AFailedPieceOrSyncLeavesABatchThatCannotBeSealed) {
     }
 }
 
+// Pieces left unsealed before a checkpoint marker stay in the log after a crash; a batch
+// opened after recovery gets a number of its own and its seal replays its pieces alone.
+TEST_F(EditLogBatchTest, ABatchAfterRecoveryNeverJoinsOldPieces) {
+    const std::string checkpointed = "1" + base_;
+    {
+        EditLog log;
+        ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+        ASSERT_TRUE(log.Append({{0, 0, "1"}}, true, base_.size(), SampleOf(base_)));
+        const uint64_t snapshot = log.lastSeq();
+        ASSERT_TRUE(log.OpenBatch(0, 0));
+        ASSERT_TRUE(log.AppendPiece("[old]"));
+        ASSERT_TRUE(log.AppendMarker(snapshot, checkpointed.size(),
+                                     fileio::Crc(checkpointed.data(), checkpointed.size())));
+        log.Close(false);  // dies with the batch open
+    }
+    const EditLog::Recovery r =
+        EditLog::Recover(ReadFileBytes(EditLog::LogPath(path_)), checkpointed);
+    EXPECT_TRUE(r.edits.empty());
+    EditLog log;
+    ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+    ASSERT_TRUE(log.Continue(r.validEnd, r.lastSeq));
+    ASSERT_TRUE(log.OpenBatch(0, 0));
+    ASSERT_TRUE(log.AppendPiece("[new]"));
+    ASSERT_TRUE(log.SealBatch(0));
+    const std::string bytes = ReadFileBytes(EditLog::LogPath(path_));
+    EXPECT_EQ(Apply(checkpointed, EditLog::Recover(bytes, checkpointed).edits),
+              "[new]" + checkpointed);
+}
+
 }  // namespace
 }  // namespace qm
