@@ -137,8 +137,11 @@ void FolderTransfer::feedBatch(ImportBatch& batch, std::function<void(ImportWalk
     ImportFeed feed(batch.walkOptions(), std::move(walk), batch.bodyFileWriter());
     EventPump pump;
     ImportItem item;
+    // A stop takes effect at a step, as in a run on this thread: the first file (or folder)
+    // always goes in, however slow the reading thread is to hand it over.
+    bool stepped = false;
     for (;;) {
-        if (importStopRequested_) {
+        if (importStopRequested_ && stepped) {
             batch.SetStopped();
             return;
         }
@@ -151,6 +154,7 @@ void FolderTransfer::feedBatch(ImportBatch& batch, std::function<void(ImportWalk
             batch.Add(std::move(item));
             continue;
         }
+        stepped = true;
         pump();
     }
 }
