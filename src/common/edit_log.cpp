@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_map>
 
 #include "common/file_calls.h"
 
@@ -19,14 +20,21 @@ using namespace fileio;
 // Header: "QMW1" | base size u64 | base sample crc u32 | crc32 of the 16 bytes before it.
 // Record: body length u32 | body | crc32 of the length and the body.
 // Body: kind u8 | seq u64 | then for an edit: offset u64 | removed u64 | inserted bytes;
-// for a checkpoint marker: file size u64 | file crc u32.
+// for a checkpoint marker: file size u64 | file crc u32; for a batch piece: batch u64 | the
+// records; for a batch seal: batch u64 | offset u64 | piece count u32 | bytes u64.
 constexpr char kMagic[4] = {'Q', 'M', 'W', '1'};
 constexpr size_t kHeaderSize = 4 + 8 + 4 + 4;
 constexpr uint8_t kEditMore = 1;  // an edit; the group goes on
 constexpr uint8_t kEditLast = 2;  // the last edit of a group
 constexpr uint8_t kMarker = 3;    // a checkpoint marker
+constexpr uint8_t kPiece = 4;     // a piece of a batch: replays only once the batch is sealed
+constexpr uint8_t kSeal = 5;      // the seal of a batch: its pieces are one edit
 constexpr size_t kEditBodyHead = 1 + 8 + 8 + 8;
 constexpr size_t kMarkerBody = 1 + 8 + 8 + 4;
+constexpr size_t kPieceBodyHead = 1 + 8 + 8;
+constexpr size_t kSealBody = 1 + 8 + 8 + 8 + 4 + 8;
+// A record's length field is 32 bits; a piece stays well below it.
+constexpr size_t kMaxPiece = size_t{1} << 30;
 
 void PutRecord(std::string* out, const std::string& body) {
     const size_t start = out->size();
@@ -71,6 +79,12 @@ EditLog::Recovery EditLog::Recover(std::string_view log, std::string_view file) 
     std::vector<Edit> group;
     std::vector<uint64_t> groupSeqs;
     std::vector<Marker> markers;
+    // The pieces of batches not sealed (yet), by batch.
+    struct Pieces {
+        std::vector<std::string_view> parts;
+        uint64_t bytes = 0;
+    };
+    std::unordered_map<uint64_t, Pieces> batches;
     size_t at = kHeaderSize;
     result.validEnd = kHeaderSize;
     while (log.size() - at >= 8) {
@@ -102,6 +116,39 @@ EditLog::Recovery EditLog::Recover(std::string_view log, std::string_view file) 
             marker.fileCrc = GetU32(body + 17);
             marker.firstEditAfter = committed.size();
             markers.push_back(marker);
+            result.lastSeq = std::max(result.lastSeq, seq);
+            result.validEnd = at + 8 + length;
+        } else if (kind == kPiece && length >= kPieceBodyHead && group.empty()) {
+            // Not durable as an edit until its seal: a tail of pieces is cut off with the torn
+            // part, so validEnd stays where it is.
+            const uint64_t batch = GetU64(body + 9);
+            // A batch opened after recovery must never take the number of pieces kept here.
+            result.lastSeq = std::max({result.lastSeq, seq, batch});
+            Pieces& pieces = batches[batch];
+            pieces.parts.emplace_back(body + kPieceBodyHead, length - kPieceBodyHead);
+            pieces.bytes += length - kPieceBodyHead;
+        } else if (kind == kSeal && length == kSealBody && group.empty()) {
+            const auto found = batches.find(GetU64(body + 9));
+            const uint32_t count = GetU32(body + 25);
+            const uint64_t bytes = GetU64(body + 29);
+            // A seal whose pieces are not all there is damage, not a batch.
+            if (found == batches.end() || found->second.parts.size() != count ||
+                found->second.bytes != bytes) {
+                break;
+            }
+            Edit edit;
+            edit.offset = GetU64(body + 17);
+            if (count == 1) {
+                edit.inserted = found->second.parts.front();
+            } else {
+                std::string& all = result.joined.emplace_back();
+                all.reserve(bytes);
+                for (const std::string_view part : found->second.parts) all.append(part);
+                edit.inserted = all;
+            }
+            batches.erase(found);
+            committed.push_back(edit);
+            seqs.push_back(seq);
             result.lastSeq = std::max(result.lastSeq, seq);
             result.validEnd = at + 8 + length;
         } else {
@@ -155,6 +202,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
         if (fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 &&
             held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
             fd_ = fd;
+            open_ = true;
             size_ = static_cast<uint64_t>(held.st_size);
             seq_ = 0;
             SyncFolderOf(path_);  // the log may have just been created
@@ -165,10 +213,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
     return OpenResult::kFailed;
 }
 
-bool EditLog::isOpen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fd_ >= 0;
-}
+bool EditLog::isOpen() const { return open_.load(); }
 
 bool EditLog::ReadAll(std::string* bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -220,6 +265,7 @@ bool EditLog::Append(const std::vector<Edit>& group, bool durable, uint64_t base
         body.append(group[i].inserted);
         PutRecord(&bytes, body);
     }
+    batchAtTail_ = false;
     return AppendLocked(bytes, durable);
 }
 
@@ -271,6 +317,7 @@ bool EditLog::DropUnsynced() {
         close(fd_);
         fd_ = fd;
         size_ = 0;
+        batchFailed_ = true;  // the batch's pieces went with the old log
         if (!Truncate(fd_, 0) || !Sync(fd_) || !SyncFolderOf(path_)) {
             FailLocked();
             return false;
@@ -309,13 +356,15 @@ bool EditLog::AppendMarker(uint64_t seq, uint64_t fileSize, uint32_t fileCrc) {
     PutU32(&body, fileCrc);
     std::string bytes;
     PutRecord(&bytes, body);
+    batchAtTail_ = false;
     return AppendLocked(bytes, true);
 }
 
 bool EditLog::ResetIfNothingAfter(uint64_t seq) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ < 0) return false;
-    if (seq_ != seq || size_ == 0) return true;
+    // An open batch's pieces wait in the log for their seal.
+    if (seq_ != seq || size_ == 0 || batchOpen_) return true;
     // When this fails the log keeps its marker, which tells recovery that the file holds
     // every edit before it; later edits append behind it.
     if (!Truncate(fd_, 0)) {
@@ -330,6 +379,104 @@ bool EditLog::ResetIfNothingAfter(uint64_t seq) {
     return true;
 }
 
+bool EditLog::OpenBatch(uint64_t baseSize, uint32_t baseSampleCrc) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || batchOpen_) return false;
+    batchStart_ = size_;
+    batchLogBytes_ = 0;
+    if (size_ == 0) {
+        // The header alone needs no sync: the first piece's sync takes it along.
+        const std::string header = Header(baseSize, baseSampleCrc);
+        if (!AppendLocked(header, false)) return false;
+        batchLogBytes_ = header.size();
+    }
+    batchOpen_ = true;
+    batchFailed_ = false;
+    batchAtTail_ = true;
+    batchId_ = ++seq_;
+    batchPieces_ = 0;
+    batchBytes_ = 0;
+    return true;
+}
+
+bool EditLog::AppendPiece(std::string_view records) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || !batchOpen_ || batchFailed_) return false;
+    if (records.size() > kMaxPiece) {
+        batchFailed_ = true;
+        return false;
+    }
+    std::string body;
+    body.reserve(kPieceBodyHead + records.size());
+    body.push_back(static_cast<char>(kPiece));
+    PutU64(&body, ++seq_);
+    PutU64(&body, batchId_);
+    body.append(records);
+    std::string bytes;
+    bytes.reserve(body.size() + 8);
+    PutRecord(&bytes, body);
+    const uint64_t at = size_;
+    // Not synced here: the pieces count only once the seal's sync has them, and syncing each
+    // would hold the log (and any edit waiting for it) once per piece. They go to the disk at
+    // once, so the sync before the seal finds little left to write.
+    if (!AppendLocked(bytes, false)) {
+        batchFailed_ = true;
+        return false;
+    }
+    sync_file_range(fd_, static_cast<off_t>(at), static_cast<off_t>(bytes.size()),
+                    SYNC_FILE_RANGE_WRITE);
+    ++batchPieces_;
+    batchBytes_ += records.size();
+    batchLogBytes_ += bytes.size();
+    return true;
+}
+
+bool EditLog::SyncBatch() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || !batchOpen_ || batchFailed_) return false;
+    if (!Sync(fd_)) {
+        FailLocked();
+        batchFailed_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool EditLog::SealBatch(uint64_t offset) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || !batchOpen_) return false;
+    batchOpen_ = false;
+    batchLogBytes_ = 0;
+    if (batchFailed_) return false;
+    std::string body;
+    body.push_back(static_cast<char>(kSeal));
+    PutU64(&body, ++seq_);
+    PutU64(&body, batchId_);
+    PutU64(&body, offset);
+    PutU32(&body, batchPieces_);
+    PutU64(&body, batchBytes_);
+    std::string bytes;
+    PutRecord(&bytes, body);
+    return AppendLocked(bytes, true);
+}
+
+void EditLog::AbandonBatch() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!batchOpen_) return;
+    batchOpen_ = false;
+    batchLogBytes_ = 0;
+    // Pieces nobody will seal replay nothing; when they end the log they go at once.
+    if (fd_ >= 0 && batchAtTail_ && size_ > batchStart_ && Truncate(fd_, batchStart_)) {
+        size_ = batchStart_;
+    }
+}
+
+uint64_t EditLog::editBytes() const {
+    const uint64_t all = size_.load();
+    const uint64_t batch = batchLogBytes_.load();
+    return all > batch ? all - batch : 0;
+}
+
 void EditLog::Close(bool remove) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ < 0) return;
@@ -337,12 +484,14 @@ void EditLog::Close(bool remove) {
     if (remove && size_ == 0 && Unlink(path_)) SyncFolderOf(path_);
     close(fd_);
     fd_ = -1;
+    open_ = false;
 }
 
 void EditLog::AbandonLocked() {
     // What reached the log stays there for the next Open; from here on memory goes on alone.
     close(fd_);
     fd_ = -1;
+    open_ = false;
 }
 
 }  // namespace qm

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -41,6 +42,8 @@ public:
         bool belongs = true;      // false: the log was written for another file; ignore it
         size_t validEnd = 0;      // where the last complete record ends; the rest is torn
         uint64_t lastSeq = 0;     // the highest sequence number seen
+        // The bytes of sealed batches of several pieces, joined; their edits view these.
+        std::deque<std::string> joined;
     };
 
     // The identity of a file that a log's header names: its size and the checksum of its first
@@ -98,6 +101,30 @@ public:
     // syncs; a log removed underneath is created again, empty. False when that fails.
     bool DropUnsynced();
 
+    // A batch: records written ahead into the log while they are still being made (an import
+    // reading files), which become one insertion only when sealed. Recovery ignores the pieces
+    // of a batch that has no seal. One batch at a time; while one is open the log is never
+    // emptied, so its pieces stay until the seal or AbandonBatch.
+    // Opens a batch; a log that is empty gets its header first (the file, as in Append). False
+    // when the log is closed or a batch is open already.
+    bool OpenBatch(uint64_t baseSize, uint32_t baseSampleCrc);
+    // Appends a piece of the open batch: whole records, handed to the disk but not synced.
+    // May run on another thread than the edits. False when it cannot be written: the batch
+    // can then never be sealed.
+    bool AppendPiece(std::string_view records);
+    // Syncs the pieces written so far, so that the seal's own sync is short. False (the batch
+    // can never be sealed) when that fails.
+    bool SyncBatch();
+    // Appends (synced) the seal: the batch's pieces, joined, are inserted at `offset` of the
+    // file as one edit of its own, numbered like any other. False, with the batch closed and
+    // replaying nothing, when a piece or the seal could not be written.
+    bool SealBatch(uint64_t offset);
+    // Closes the batch without a seal; its pieces are cut off again when nothing came after.
+    void AbandonBatch();
+    // Bytes in the log that edits and markers take: an open batch's pieces (and the header
+    // written for them) are left out.
+    uint64_t editBytes() const;
+
     // The last file call that failed (path and errno); empty while none has.
     WriteError lastError() const;
 
@@ -113,10 +140,22 @@ private:
     mutable std::mutex mutex_;
     std::string path_;  // of the log
     int fd_ = -1;
+    // Whether fd_ is open, read without the mutex: the window asks often and must not wait
+    // behind a piece of a batch being written on another thread.
+    std::atomic<bool> open_{false};
     std::atomic<uint64_t> size_{0};  // changed under mutex_ only
     uint64_t seq_ = 0;
     WriteError error_;
     bool needsCut_ = false;  // a failed append may have left bytes behind size_
+    // The open batch.
+    bool batchOpen_ = false;
+    bool batchFailed_ = false;
+    uint64_t batchId_ = 0;
+    uint32_t batchPieces_ = 0;
+    uint64_t batchBytes_ = 0;                 // the records in its pieces
+    std::atomic<uint64_t> batchLogBytes_{0};  // log bytes its pieces (and header) take
+    uint64_t batchStart_ = 0;                 // log size before it wrote anything
+    bool batchAtTail_ = false;                // nothing but its own pieces came after batchStart_
 };
 
 }  // namespace qm

@@ -76,6 +76,10 @@ int RunImportCommand(const std::string& file, const std::string& indexText,
                 " program data files not kept by path (first: " + tally.firstRefused + ")";
     }
     if (tally.depthCapped) line += "; folders deeper than 1000 levels left out";
+    if (tally.bodyFilesFailed > 0) {
+        line += "; " + std::to_string(tally.bodyFilesFailed) +
+                " long bodies kept in the notebook: their files could not be written";
+    }
     std::printf("%s\n", line.c_str());
     return 0;
 }

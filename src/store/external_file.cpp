@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <random>
 
 #include "common/charset.h"
@@ -68,6 +69,9 @@ std::string NewExternalName() {
     static std::mt19937 generator{std::random_device{}()};
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static const std::string kPrefix = Utf8ToGb18030("外部存储\\");
+    // Names are made on the reading thread of an import as well as on the window's.
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
     std::uniform_int_distribution<int> pick(0, 35);
     std::string name = kPrefix;
     for (int i = 0; i < 8; ++i) name.push_back(kAlphabet[pick(generator)]);

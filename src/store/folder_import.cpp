@@ -3,8 +3,11 @@
 #include <algorithm>
 
 #include "common/charset.h"
+#include "common/edit_log.h"
+#include "store/batch_log_writer.h"
 #include "store/external_file.h"
 #include "store/folder_listing.h"
+#include "store/import_body_files.h"
 #include "store/record_format.h"
 #include "store/time_text.h"
 #include "store/tree_store.h"
@@ -12,12 +15,22 @@
 namespace qm {
 
 namespace {
-constexpr size_t kRecordChunk = size_t{1} << 22;
+// Records per piece: small enough that writing and syncing one into the log on the writer's
+// thread holds the log only briefly, large enough that a big import makes few pieces.
+constexpr size_t kPieceBytes = size_t{1} << 20;
 }  // namespace
 
 ImportBatch::ImportBatch(TreeStore& store, ImportOptions options)
     : store_(store), options_(std::move(options)) {
     programFolder_ = CanonicalPath(store_.programFolder().empty() ? "." : store_.programFolder());
+    bodyFiles_ = std::make_shared<ImportBodyFiles>(store_.programFolder());
+}
+
+ImportBatch::~ImportBatch() {
+    if (logWriter_ != nullptr) {
+        logWriter_.reset();
+        store_.AbandonLoggedBatch();
+    }
 }
 
 const std::string& ImportBatch::NowText() {
@@ -29,46 +42,73 @@ const std::string& ImportBatch::NowText() {
     return timeText_;
 }
 
-std::string ImportBatch::NewExternalName() {
-    for (;;) {
-        std::string name = qm::NewExternalName();
-        // Files of this batch are written before the batch is committed: they count as taken.
-        if (namesGiven_.insert(name).second && !store_.ExternalFileExists(name)) return name;
-    }
+std::function<void(ImportItem&)> ImportBatch::bodyFileWriter() const {
+    return [files = bodyFiles_](ImportItem& item) { files->Write(item, kImportExternalThreshold); };
 }
 
 int ImportBatch::AppendBatchRecord(int parentDepth, std::string_view title, std::string body,
                                    const std::string& externalPath, bool hasChildren) {
+    return AppendRecord(parentDepth, title, std::move(body), externalPath, hasChildren,
+                        BodyPlace::kDecide);
+}
+
+int ImportBatch::AppendRecord(int parentDepth, std::string_view title, std::string body,
+                              const std::string& externalPath, bool hasChildren, BodyPlace place) {
     std::string path = SanitizeField(externalPath);
-    if (path.empty() && body.size() > kImportExternalThreshold) path = NewExternalName();
+    bool bodyInRecord = true;
+    if (place == BodyPlace::kInFile) {
+        bodyInRecord = false;
+    } else if (place == BodyPlace::kFailed) {
+        ++tally_.bodyFilesFailed;
+    } else {
+        if (path.empty() && body.size() > kImportExternalThreshold) path = bodyFiles_->NewName();
+        if (!path.empty()) {
+            // A body whose external file cannot be written stays in the record rather than
+            // be lost.
+            bodyInRecord =
+                !store_.ExternalFileExists(path) && !store_.WriteExternalFile(path, body);
+            if (bodyInRecord && !body.empty()) ++tally_.bodyFilesFailed;
+        }
+    }
     RecordFields fields;
     fields[kFieldTitle - 1] = SanitizeField(title);
     fields[kFieldImage - 1] = hasChildren ? "0" : "1";
     fields[kFieldDepth - 1] = std::to_string(parentDepth + 1);
-    // A body whose external file cannot be written stays in the record rather than be lost.
-    if (path.empty() ||
-        (!store_.ExternalFileExists(path) && !store_.WriteExternalFile(path, body))) {
-        fields[kFieldBody - 1] = SanitizeField(body);
-    }
+    if (bodyInRecord) fields[kFieldBody - 1] = SanitizeField(body);
     fields[kFieldExternalPath - 1] = std::move(path);
     const std::string& now = NowText();
     fields[kFieldCreated - 1] = now;
     fields[kFieldModified - 1] = now;
     fields[kFieldAccessed - 1] = now;
     const std::string record = JoinRecord(fields);
-    if (records_.empty() || records_.back().size() + record.size() > kRecordChunk) {
-        records_.emplace_back().reserve(std::max(kRecordChunk, record.size()));
-    }
-    records_.back() += record;
+    if (filling_.empty()) filling_.reserve(std::max(kPieceBytes, record.size()));
+    filling_ += record;
     recordBytes_ += record.size();
     ++tally_.notes;
+    if (filling_.size() >= kPieceBytes) ClosePiece(true);
     return parentDepth + 1;
+}
+
+void ImportBatch::ClosePiece(bool mayLog) {
+    if (filling_.empty()) return;
+    auto piece = std::make_shared<const std::string>(std::move(filling_));
+    filling_ = std::string();
+    pieces_.push_back(piece);
+    if (!mayLog) return;
+    if (!logTried_ && options_.logAhead) {
+        logTried_ = true;
+        if (std::shared_ptr<EditLog> log = store_.OpenLoggedBatch()) {
+            logWriter_ = std::make_unique<BatchLogWriter>(std::move(log));
+        }
+    }
+    if (logWriter_ != nullptr) logWriter_->Add(std::move(piece));
 }
 
 std::string ImportBatch::records() const {
     std::string all;
     all.reserve(recordBytes_);
-    for (const std::string& chunk : records_) all += chunk;
+    for (const auto& piece : pieces_) all += *piece;
+    all += filling_;
     return all;
 }
 
@@ -88,7 +128,11 @@ void ImportBatch::Add(ImportItem&& item) {
             break;
         case Kind::kFile:
             ++tally_.files;
-            AppendBatchRecord(item.parentDepth, item.title, std::move(item.body));
+            AppendRecord(item.parentDepth, item.title, std::move(item.body), item.externalPath,
+                         false,
+                         item.bodyInFile       ? BodyPlace::kInFile
+                         : item.bodyFileFailed ? BodyPlace::kFailed
+                                               : BodyPlace::kDecide);
             break;
         case Kind::kKeptFile:
             ++tally_.files;
@@ -125,22 +169,50 @@ void ImportBatch::ImportPath(int parentDepth, const std::string& path) {
     Walk([&](ImportWalk& walk) { return walk.Path(parentDepth, path); });
 }
 
+void ImportBatch::Clear() {
+    pieces_.clear();
+    filling_ = std::string();
+    recordBytes_ = 0;
+}
+
+bool ImportBatch::LogWritten(int waitMs) {
+    if (logWriter_ == nullptr) return true;
+    ClosePiece(true);
+    return logWriter_->Idle(waitMs);
+}
+
 bool ImportBatch::Commit(int index, int builtForDepth) {
+    if (logWriter_ != nullptr) {
+        ClosePiece(true);
+        const bool logged = logWriter_->Finish();
+        logWriter_.reset();
+        if (logged && store_.SealLoggedBatch(index, builtForDepth, pieces_)) {
+            Clear();
+            return true;
+        }
+        store_.AbandonLoggedBatch();
+    }
+    ClosePiece(false);
+    // The records go in as one ordinary edit: a batch too small to be logged ahead, or one
+    // whose pieces could not be written or no longer fit the node's depth.
     const int depth = store_.BeginBatch(index);
     if (depth < 0) {
-        records_.clear();
-        recordBytes_ = 0;
+        Clear();
         return false;
     }
     store_.ReserveBatch(recordBytes_);
-    for (std::string& chunk : records_) {
-        if (depth != builtForDepth) TreeStore::ShiftDepth(&chunk, depth - builtForDepth);
-        store_.AppendBatchBytes(chunk);
-        std::string().swap(chunk);
+    for (std::shared_ptr<const std::string>& piece : pieces_) {
+        if (depth != builtForDepth) {
+            std::string shifted = *piece;
+            TreeStore::ShiftDepth(&shifted, depth - builtForDepth);
+            store_.AppendBatchBytes(shifted);
+        } else {
+            store_.AppendBatchBytes(*piece);
+        }
+        piece.reset();
     }
     store_.CommitBatch();
-    records_.clear();
-    recordBytes_ = 0;
+    Clear();
     store_.BuildOutline();  // the node count takes in the new records
     return true;
 }

@@ -6,8 +6,8 @@
 
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "store/folder_walk.h"
@@ -15,12 +15,18 @@
 
 namespace qm {
 
+class BatchLogWriter;
+class ImportBodyFiles;
 class TreeStore;
 
 struct ImportOptions {
     // The imported file itself becomes the note's external file: not read, copied or changed.
     bool keepFilePaths = false;
     TransferControl control;
+    // Records past the first piece are written into the store's log while they are read, so
+    // that the commit only seals them; false: they all go in by one edit at the commit (the
+    // way a benchmark measures what that costs).
+    bool logAhead = true;
     // The clock for the three time fields; the system clock when empty.
     std::function<std::time_t()> now;
 };
@@ -32,6 +38,7 @@ struct ImportTally {
     int refused = 0;  // files kept by path refused: they are the program's own data files
     bool stopped = false;
     bool depthCapped = false;  // folders below depth 1000 were left out
+    int bodyFilesFailed = 0;   // long bodies whose file could not be written: kept in the record
     std::string firstRefused;  // the first refused path (UTF-8)
 };
 
@@ -43,6 +50,8 @@ public:
     // `store` is where external bodies are written and where the batch goes in; it must
     // outlive the batch.
     ImportBatch(TreeStore& store, ImportOptions options);
+    // A batch never committed leaves nothing behind in the store's log.
+    ~ImportBatch();
     ImportBatch(const ImportBatch&) = delete;
     ImportBatch& operator=(const ImportBatch&) = delete;
 
@@ -68,12 +77,24 @@ public:
     ImportWalkOptions walkOptions() const;
     // Adds one item of a walk (records and tallies; steps are ignored).
     void Add(ImportItem&& item);
+    // What a reading thread runs on each item before it is added: writes a long body into its
+    // file under "外部存储" there (ImportBodyFiles::Write). Holds its own state, so it may
+    // outlive the batch.
+    std::function<void(ImportItem&)> bodyFileWriter() const;
     // Marks the batch as stopped before it read everything.
     void SetStopped() { tally_.stopped = true; }
 
+    // Before the commit: hands the records made so far to the log's writer and tells whether
+    // it has written them all, waiting up to `waitMs`. A caller that must not block waits in
+    // short turns and then commits at once. True at once when nothing is logged ahead.
+    bool LogWritten(int waitMs);
+
     // Inserts the records as the last children of `index`, in one edit of the file, shifted
     // to the node's depth at this moment. Returns false, inserting nothing, when the node
-    // does not exist. The batch is empty afterwards.
+    // does not exist. The batch is empty afterwards. Records past the first piece were
+    // written into the store's log while they were read (on a thread of their own); then the
+    // commit only seals them there (one small synced record) and takes them into the image
+    // without a copy.
     bool Commit(int index, int builtForDepth);
 
     // The records so far, joined (a copy).
@@ -82,20 +103,34 @@ public:
     bool stopRequested() const { return options_.control.stopRequested(); }
 
 private:
-    std::string NewExternalName();
+    // Where the body of a record goes.
+    enum class BodyPlace {
+        kDecide,  // into a new file when it is long (written here), else into the record
+        kInFile,  // already written into the file of the given path
+        kFailed,  // its file could not be written: into the record
+    };
+    int AppendRecord(int parentDepth, std::string_view title, std::string body,
+                     const std::string& externalPath, bool hasChildren, BodyPlace place);
+    // Ends the piece being filled; with `mayLog` it goes into the store's log as well.
+    void ClosePiece(bool mayLog);
+    void Clear();
     const std::string& NowText();
     // Walks with the batch's own options and adds what it finds; false when it stopped.
     bool Walk(const std::function<bool(ImportWalk&)>& run);
 
     TreeStore& store_;
     ImportOptions options_;
-    // Records in pieces of about kRecordChunk bytes: a single growing text would copy all it
-    // holds each time it grows, a long pause once it is tens of megabytes.
-    std::vector<std::string> records_;
+    // Records in pieces of about kPieceBytes: a single growing text would copy all it holds
+    // each time it grows, a long pause once it is tens of megabytes. Closed pieces are never
+    // changed again: they go into the log and, at the commit, into the image as they are.
+    std::vector<std::shared_ptr<const std::string>> pieces_;
+    std::string filling_;
     size_t recordBytes_ = 0;
     ImportTally tally_;
     std::string programFolder_;  // canonical, UTF-8; empty when unknown
-    std::unordered_set<std::string> namesGiven_;
+    std::shared_ptr<ImportBodyFiles> bodyFiles_;
+    std::unique_ptr<BatchLogWriter> logWriter_;  // null until the first piece, or not logged
+    bool logTried_ = false;
     std::time_t timeOfText_ = -1;
     std::string timeText_;
 };

@@ -6,6 +6,8 @@
 #include <deque>
 #include <mutex>
 
+#include "common/thread_priority.h"
+
 namespace qm {
 
 namespace {
@@ -23,13 +25,17 @@ struct ImportFeed::Shared {
     std::atomic<bool> stop{false};
 };
 
-ImportFeed::ImportFeed(ImportWalkOptions options, std::function<void(ImportWalk&)> run)
+ImportFeed::ImportFeed(ImportWalkOptions options, std::function<void(ImportWalk&)> run,
+                       std::function<void(ImportItem&)> prepare)
     : shared_(std::make_shared<Shared>()) {
     std::shared_ptr<Shared> shared = shared_;
-    thread_ = std::thread([shared, options = std::move(options), run = std::move(run)]() mutable {
+    thread_ = std::thread([shared, options = std::move(options), run = std::move(run),
+                           prepare = std::move(prepare)]() mutable {
+        LowerCurrentThreadPriority();  // the window's thread goes first
         options.control.stop = &shared->stop;
         options.control.betweenSteps = nullptr;
-        ImportWalk walk(std::move(options), [&shared](ImportItem&& item) {
+        ImportWalk walk(std::move(options), [&shared, &prepare](ImportItem&& item) {
+            if (prepare && !shared->stop.load()) prepare(item);
             const size_t bytes = item.body.size();
             std::unique_lock<std::mutex> lock(shared->mutex);
             shared->changed.wait(

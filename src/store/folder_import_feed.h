@@ -14,7 +14,11 @@ class ImportFeed {
 public:
     // Starts `run` (one or more walks over the given ImportWalk) on a worker thread. The walk's
     // stop and steps are the feed's own: options.control is ignored.
-    ImportFeed(ImportWalkOptions options, std::function<void(ImportWalk&)> run);
+    // `prepare`, when given, runs on the worker thread on each item before it is queued (the
+    // import writes its long bodies into their files there); it must hold its own state, as a
+    // walk stopped inside a long read may outlive the feed.
+    ImportFeed(ImportWalkOptions options, std::function<void(ImportWalk&)> run,
+               std::function<void(ImportItem&)> prepare = {});
     // Stops the walk. A walk busy reading a file ends that read in the background.
     ~ImportFeed();
     ImportFeed(const ImportFeed&) = delete;

@@ -28,6 +28,10 @@ struct ImportItem {
     std::string externalPath;  // GB18030
     std::string path;          // UTF-8, of a refused file
     bool hasChildren = false;
+    // kFile: the body was written to the file `externalPath` names (and cleared here), or that
+    // write failed and the body stays.
+    bool bodyInFile = false;
+    bool bodyFileFailed = false;
 };
 
 struct ImportWalkOptions {

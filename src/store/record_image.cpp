@@ -193,6 +193,15 @@ bool RecordImage::Replace(size_t offset, size_t length, std::string_view bytes) 
     return true;
 }
 
+bool RecordImage::InsertRecords(size_t offset, std::shared_ptr<const std::string> records) {
+    if (records == nullptr || records->empty()) return offset <= size_;
+    const int r = RecordAt(offset);
+    const bool boundary = r < count_ ? start(r) == offset : offset == recordBytes_;
+    if (!boundary || records->back() != kRecordTerminator) return Replace(offset, 0, *records);
+    ReplaceRecords(r, 0, std::move(records));
+    return true;
+}
+
 void RecordImage::ReplaceRecords(int first, int removed, std::shared_ptr<const std::string> text) {
     std::vector<Piece> added;
     SplitPieces(*text, text, &added);

@@ -69,6 +69,10 @@ public:
 
     // Replaces `length` bytes at `offset`; false (nothing changed) for a range outside.
     bool Replace(size_t offset, size_t length, std::string_view bytes);
+    // Inserts whole records (each with its terminator) at `offset`, taking `records` as the
+    // owner of their pieces instead of copying them when the offset is a record's first byte
+    // or the end of the records. False (nothing changed) for an offset outside.
+    bool InsertRecords(size_t offset, std::shared_ptr<const std::string> records);
     // A copy of a byte range (clipped to the image).
     std::string Copy(size_t offset, size_t length) const;
     // The whole image in one string.

@@ -301,6 +301,7 @@ bool TreeStore::LoadReadOnly(const std::string& path) {
 
 void TreeStore::Close() {
     if (log_ != nullptr) {
+        log_->AbandonBatch();
         if (writable()) Checkpoint();
         log_->Close(true);
         log_.reset();
@@ -370,11 +371,14 @@ bool TreeStore::SaveCopy(const std::string& path) const {
     return WriteFileAtomically(path, image());
 }
 
-bool TreeStore::HasLoggedEdits() const { return writable() && !log_->empty(); }
+// The pieces of an open batch are no edit yet: no checkpoint is due for them.
+bool TreeStore::HasLoggedEdits() const { return writable() && log_->editBytes() > 0; }
 
 uint64_t TreeStore::LogSize() const { return log_ != nullptr ? log_->size() : 0; }
 
-bool TreeStore::NeedsCheckpoint() const { return writable() && log_->size() > checkpointLogLimit_; }
+bool TreeStore::NeedsCheckpoint() const {
+    return writable() && log_->editBytes() > checkpointLogLimit_;
+}
 
 std::shared_ptr<CheckpointTask> TreeStore::StartCheckpoint() {
     // Edits that exist in memory alone go to the file only through RetryWrites.
@@ -596,10 +600,14 @@ std::string TreeStore::BuildOutline() {
     return rows;
 }
 
-std::string TreeStore::BuildOutlineQuick() const {
+std::string TreeStore::BuildOutlineQuick() const { return BuildOutlineQuick(0, image_.count()); }
+
+std::string TreeStore::BuildOutlineQuick(int first, int count) const {
     std::string rows;
-    rows.reserve(static_cast<size_t>(image_.count()) * 40);
-    for (int i = 0; i < image_.count(); ++i) {
+    first = std::max(first, 0);
+    const int end = count > image_.count() - first ? image_.count() : first + count;
+    rows.reserve(static_cast<size_t>(std::max(end - first, 0)) * 40);
+    for (int i = first; i < end; ++i) {
         const Head head = ReadHead(RecordBytes(i));
         AppendOutlineRow(&rows, head.fields[0], ParseIntField(head.fields[1]),
                          ParseIntField(head.fields[3]), ParseIntField(head.fields[4]),
@@ -781,6 +789,38 @@ void TreeStore::CommitBatch() {
         Edit(*batchInsertOffset_ + 1, 0, batchBuffer_);
     }
     batchBuffer_.clear();
+}
+
+std::shared_ptr<EditLog> TreeStore::OpenLoggedBatch() {
+    if (!writable() || unsaved_ || groupDepth_ > 0) return nullptr;
+    // Edits after a checkpoint that may empty the log meanwhile still find their header.
+    if (!log_->OpenBatch(image_.size(), SampleCrcOf(image_))) return nullptr;
+    return log_;
+}
+
+void TreeStore::AbandonLoggedBatch() {
+    if (log_ != nullptr) log_->AbandonBatch();
+}
+
+bool TreeStore::SealLoggedBatch(int index, int builtForDepth,
+                                const std::vector<std::shared_ptr<const std::string>>& pieces) {
+    SubtreeSpan span;
+    WriteError moved;
+    if (!writable() || unsaved_ || groupDepth_ > 0 || LocateSubtree(index, &span) < 0 ||
+        span.depth != builtForDepth || FileMovedUnderneath(&moved)) {
+        AbandonLoggedBatch();
+        return false;
+    }
+    size_t at = span.endOffset + 1;
+    if (!log_->SealBatch(at)) return false;
+    const int before = image_.count();
+    for (const std::shared_ptr<const std::string>& piece : pieces) {
+        image_.InsertRecords(at, piece);
+        at += piece->size();
+    }
+    flatValid_ = false;
+    nodeCount_ += image_.count() - before;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -200,6 +200,9 @@ public:
     std::string BuildOutline();
     // The same rows without repairing anything and without touching the node count.
     std::string BuildOutlineQuick() const;
+    // The rows of records [first, first + count) alone (clipped to the records present), the
+    // same way: for rows just inserted.
+    std::string BuildOutlineQuick(int first, int count) const;
 
     // Raw byte edits, in the image (and file) or, with `target`, in that buffer only.
     // Return false and change nothing when the offset or range lies outside the data.
@@ -308,6 +311,22 @@ public:
     // Inserts the batch behind the subtree named in BeginBatch, with one file edit, and
     // empties it. The node count is not changed: rebuild the outline afterwards.
     void CommitBatch();
+
+    // A batch written into the log while it is still being read (doc/journal.md): opens one and
+    // returns the log its pieces go to (EditLog::AppendPiece, callable on any thread), or null
+    // when the store cannot log one now (not ours for writing, edits failing, one already
+    // open); such a batch goes in by CommitBatch alone.
+    std::shared_ptr<EditLog> OpenLoggedBatch();
+    // Seals the logged batch whose pieces, every one written, are `pieces` (whole records made
+    // for a parent of depth `builtForDepth`), as the last children of `index`: one small synced
+    // record, and the pieces become records of the image without being copied; the node count
+    // takes them in. False, with the batch abandoned and nothing changed, when the node does
+    // not exist, its depth is not `builtForDepth`, or the seal cannot be written: the records
+    // then go in by CommitBatch.
+    bool SealLoggedBatch(int index, int builtForDepth,
+                         const std::vector<std::shared_ptr<const std::string>>& pieces);
+    // Gives up the logged batch: its pieces replay nothing.
+    void AbandonLoggedBatch();
 
     // External body files. Paths are resolved against the program folder (ResolvePath).
     // Writes the bytes (creating folders); false on failure or for a Windows drive path.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -151,6 +152,167 @@ TEST_F(EditLogTest, OneWriterAtATimeAndACleanCloseRemovesAnEmptyLog) {
     EXPECT_TRUE(std::filesystem::exists(EditLog::LogPath(path_)));
     EditLog unwritable;
     EXPECT_EQ(unwritable.Open(dir_.File("missing/a.qm")), EditLog::OpenResult::kFailed);
+}
+
+// A batch: pieces written while a group goes on between them, then the seal. The pieces
+// replay as one insertion at the seal's place in the log, after the group that came first.
+class EditLogBatchTest : public EditLogTest {
+protected:
+    // Writes the batch and returns the log's bytes and where each record ends.
+    std::string Batch(std::vector<size_t>* ends) {
+        EditLog log;
+        EXPECT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+        EXPECT_TRUE(log.Append({{0, 4, "BASE"}}, true, base_.size(), SampleOf(base_)));
+        ends->push_back(log.size());
+        EXPECT_TRUE(log.OpenBatch(0, 0));
+        EXPECT_TRUE(log.AppendPiece("[one]"));
+        ends->push_back(log.size());
+        EXPECT_TRUE(log.Append({{0, 0, ">"}}, true, 0, 0));
+        ends->push_back(log.size());
+        EXPECT_TRUE(log.AppendPiece("[two]"));
+        ends->push_back(log.size());
+        // The pieces are no edit yet: a checkpoint would have nothing to do for them.
+        EXPECT_EQ(log.editBytes(), (*ends)[2] - ((*ends)[1] - (*ends)[0]));
+        const uint64_t beforeSeal = log.size();
+        EXPECT_TRUE(log.SealBatch(10));  // behind ">BASE text"
+        ends->push_back(log.size());
+        EXPECT_LT(log.size() - beforeSeal, 64u);  // the seal is small
+        EXPECT_EQ(log.editBytes(), log.size());
+        log.Close(false);
+        return ReadFileBytes(EditLog::LogPath(path_));
+    }
+};
+
+TEST_F(EditLogBatchTest, SealedPiecesReplayAsOneInsertion) {
+    std::vector<size_t> ends;
+    const std::string log = Batch(&ends);
+    const EditLog::Recovery r = EditLog::Recover(log, base_);
+    EXPECT_TRUE(r.belongs);
+    EXPECT_EQ(r.validEnd, log.size());
+    EXPECT_EQ(Apply(base_, r.edits), ">BASE text[one][two]");
+}
+
+// Pieces without their seal replay nothing: a crash while the batch was read, or a seal torn
+// or damaged. Unsealed pieces at the end are torn tail (validEnd stops before them); a piece
+// followed by an edit stays in the log, ignored.
+TEST_F(EditLogBatchTest, PiecesWithoutTheirSealReplayNothing) {
+    std::vector<size_t> ends;
+    const std::string log = Batch(&ends);
+    const std::string groupsOnly = ">BASE text";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string expected;
+        size_t validEnd;
+    } cases[] = {
+        {"ended after the first piece", log.substr(0, ends[1]), "BASE text", ends[0]},
+        {"ended after the second piece", log.substr(0, ends[3]), groupsOnly, ends[2]},
+        {"seal torn", log.substr(0, log.size() - 3), groupsOnly, ends[2]},
+        {"seal damaged",
+         [&] {
+             std::string b = log;
+             b[b.size() - 10] ^= 0x08;
+             return b;
+         }(),
+         groupsOnly, ends[2]},
+        {"second piece damaged",
+         [&] {
+             std::string b = log;
+             b[ends[3] - 6] ^= 0x01;
+             return b;
+         }(),
+         groupsOnly, ends[2]},
+    };
+    for (const Case& c : cases) {
+        const EditLog::Recovery r = EditLog::Recover(c.bytes, base_);
+        EXPECT_TRUE(r.belongs) << c.name;
+        EXPECT_EQ(Apply(base_, r.edits), c.expected) << c.name;
+        EXPECT_EQ(r.validEnd, c.validEnd) << c.name;
+    }
+}
+
+// While a batch is open a checkpoint never empties the log (its pieces wait for the seal); a
+// batch given up takes its pieces off the end of the log again.
+TEST_F(EditLogBatchTest, OpenBatchKeepsTheLogAndAnAbandonedOneLeavesNothing) {
+    EditLog log;
+    ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+    ASSERT_TRUE(log.OpenBatch(base_.size(), SampleOf(base_)));  // writes the header
+    EXPECT_FALSE(log.OpenBatch(0, 0));                          // one at a time
+    ASSERT_TRUE(log.AppendPiece("[piece]"));
+    EXPECT_GT(log.size(), 0u);
+    EXPECT_EQ(log.editBytes(), 0u);
+    EXPECT_TRUE(log.ResetIfNothingAfter(log.lastSeq()));
+    EXPECT_GT(log.size(), 0u);
+    log.AbandonBatch();
+    EXPECT_EQ(log.size(), 0u);
+    EXPECT_EQ(ReadFileBytes(EditLog::LogPath(path_)), "");
+    EXPECT_FALSE(log.SealBatch(0));
+
+    // With an edit behind them the pieces stay, replaying nothing; the log empties at the
+    // next checkpoint.
+    ASSERT_TRUE(log.OpenBatch(base_.size(), SampleOf(base_)));
+    ASSERT_TRUE(log.AppendPiece("[piece]"));
+    ASSERT_TRUE(log.Append({{0, 0, "1"}}, true, 0, 0));
+    log.AbandonBatch();
+    const std::string bytes = ReadFileBytes(EditLog::LogPath(path_));
+    EXPECT_EQ(bytes.size(), log.size());
+    EXPECT_EQ(Apply(base_, EditLog::Recover(bytes, base_).edits), "1" + base_);
+    EXPECT_TRUE(log.ResetIfNothingAfter(log.lastSeq()));
+    EXPECT_EQ(log.size(), 0u);
+}
+
+// A piece that cannot be written, or pieces that cannot be synced, make the batch unsealable;
+// the log goes on for edits and replays nothing of the batch.
+TEST_F(EditLogBatchTest, AFailedPieceOrSyncLeavesABatchThatCannotBeSealed) {
+    for (const bool syncFails : {false, true}) {
+        SCOPED_TRACE(syncFails ? "sync fails" : "write fails");
+        std::filesystem::remove(EditLog::LogPath(path_));
+        EditLog log;
+        ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+        ASSERT_TRUE(log.Append({{0, 0, "1"}}, true, base_.size(), SampleOf(base_)));
+        ASSERT_TRUE(log.OpenBatch(0, 0));
+        ASSERT_TRUE(log.AppendPiece("[one]"));
+        ASSERT_TRUE(log.SyncBatch());
+        fileio::InjectFailure(syncFails ? fileio::kSync : fileio::kWrite, EIO, ".log");
+        EXPECT_EQ(log.AppendPiece("[two]"), syncFails);
+        EXPECT_FALSE(log.SyncBatch());
+        fileio::ClearInjectedFailures();
+        EXPECT_FALSE(log.AppendPiece("[three]"));
+        EXPECT_FALSE(log.SealBatch(0));
+        ASSERT_TRUE(log.Append({{0, 0, "2"}}, true, 0, 0));
+        const std::string bytes = ReadFileBytes(EditLog::LogPath(path_));
+        EXPECT_EQ(Apply(base_, EditLog::Recover(bytes, base_).edits), "21" + base_);
+        log.Close(false);
+    }
+}
+
+// Pieces left unsealed before a checkpoint marker stay in the log after a crash; a batch
+// opened after recovery gets a number of its own and its seal replays its pieces alone.
+TEST_F(EditLogBatchTest, ABatchAfterRecoveryNeverJoinsOldPieces) {
+    const std::string checkpointed = "1" + base_;
+    {
+        EditLog log;
+        ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+        ASSERT_TRUE(log.Append({{0, 0, "1"}}, true, base_.size(), SampleOf(base_)));
+        const uint64_t snapshot = log.lastSeq();
+        ASSERT_TRUE(log.OpenBatch(0, 0));
+        ASSERT_TRUE(log.AppendPiece("[old]"));
+        ASSERT_TRUE(log.AppendMarker(snapshot, checkpointed.size(),
+                                     fileio::Crc(checkpointed.data(), checkpointed.size())));
+        log.Close(false);  // dies with the batch open
+    }
+    const EditLog::Recovery r =
+        EditLog::Recover(ReadFileBytes(EditLog::LogPath(path_)), checkpointed);
+    EXPECT_TRUE(r.edits.empty());
+    EditLog log;
+    ASSERT_EQ(log.Open(path_), EditLog::OpenResult::kWritable);
+    ASSERT_TRUE(log.Continue(r.validEnd, r.lastSeq));
+    ASSERT_TRUE(log.OpenBatch(0, 0));
+    ASSERT_TRUE(log.AppendPiece("[new]"));
+    ASSERT_TRUE(log.SealBatch(0));
+    const std::string bytes = ReadFileBytes(EditLog::LogPath(path_));
+    EXPECT_EQ(Apply(checkpointed, EditLog::Recover(bytes, checkpointed).edits),
+              "[new]" + checkpointed);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "common/charset.h"
 #include "common/file_calls.h"
 #include "store/folder_export.h"
+#include "store/folder_import_feed.h"
 #include "store/outline.h"
 #include "store/record_format.h"
 #include "store/tree_store.h"
@@ -198,6 +199,46 @@ TEST_F(FolderImportTest, LongBodiesGoToExternalStorage) {
     EXPECT_EQ(RawField(5, kFieldBody).size(), kImportExternalThreshold);
 }
 
+// Long bodies read on a worker thread are written into their files there: the item reaches
+// the batch with its path and no body. When the file cannot be written (here "外部存储" is a
+// file, so the folder cannot be made) the body stays in the record and the tally counts it.
+TEST_F(FolderImportTest, LongBodiesAreWrittenWhereTheyAreRead) {
+    for (const bool blocked : {false, true}) {
+        SCOPED_TRACE(blocked ? "folder blocked" : "folder free");
+        fs::remove_all(dir_.File("外部存储"));
+        if (blocked) WriteFileBytes(dir_.File("外部存储"), "");
+        const std::string big(kImportExternalThreshold + 1, blocked ? 'y' : 'x');
+        Put("big.txt", big);
+        ImportBatch batch(store_, options_);
+        const int depth = store_.BeginBatch(0);
+        ImportFeed feed(batch.walkOptions(), [&](ImportWalk& walk) { walk.Folder(depth, src_); },
+                        batch.bodyFileWriter());
+        ImportItem item;
+        int inFile = 0;
+        while (!feed.done()) {
+            if (!feed.Next(&item, 100)) continue;
+            if (item.kind == ImportItem::Kind::kFile) {
+                inFile += item.bodyInFile ? 1 : 0;
+                EXPECT_EQ(item.body.empty(), !blocked);
+                EXPECT_EQ(item.bodyFileFailed, blocked);
+            }
+            batch.Add(std::move(item));
+        }
+        EXPECT_EQ(inFile, blocked ? 0 : 1);
+        EXPECT_EQ(batch.tally().bodyFilesFailed, blocked ? 1 : 0);
+        ASSERT_TRUE(batch.Commit(0, depth));
+        const int node = store_.NodeCount() - 1;
+        const std::string path = Gb18030ToUtf8(Field(node, kFieldExternalPath));
+        ASSERT_EQ(path.rfind("外部存储\\", 0), 0u) << path;
+        EXPECT_EQ(RawField(node, kFieldBody), blocked ? big : std::string());
+        EXPECT_EQ(store_.GetField(node, kFieldBody), big);
+        if (!blocked) {
+            EXPECT_EQ(ReadFileBytes(dir_.File("外部存储/" + path.substr(path.size() - 12))), big);
+        }
+        EXPECT_EQ(DurableBytes(file_), store_.image());
+    }
+}
+
 struct StopCase {
     const char* name;
     int stopAfterStep;     // the stop flag is set in this step
@@ -281,8 +322,16 @@ TEST_F(FolderImportTest, CommitFindsTheTargetAgainAfterEditsWhileImporting) {
     EXPECT_EQ(DurableBytes(file_), store_.image());
 }
 
-TEST_F(FolderImportTest, CrashDuringTheImportLeavesTheFileAsItWas) {
-    for (int i = 0; i < 20; ++i) Put("f" + std::to_string(i) + ".txt", std::string(300, 'a' + i));
+// A small import goes in as one edit; a large one (past the first piece of 1 MB) is written
+// into the log while it is read and sealed at the commit.
+class FolderImportCrashTest : public FolderImportTest,
+                              public ::testing::WithParamInterface<int> {};
+
+TEST_P(FolderImportCrashTest, CrashDuringTheImportLeavesTheFileAsItWas) {
+    const int files = GetParam();
+    for (int i = 0; i < files; ++i) {
+        Put("f" + std::to_string(i) + ".txt", std::string(files > 100 ? 9000 : 300, 'a' + i % 26));
+    }
     store_.BuildOutline();
     const std::string before = DurableBytes(file_);
     bool sawUnchanged = false;
@@ -306,7 +355,7 @@ TEST_F(FolderImportTest, CrashDuringTheImportLeavesTheFileAsItWas) {
         if (reopened.image() == before) {
             sawUnchanged = true;
         } else {
-            EXPECT_EQ(count, 3 + 21) << "crash at file call " << n;
+            EXPECT_EQ(count, 3 + files + 1) << "crash at file call " << n;
             EXPECT_EQ(reopened.image().substr(0, before.size()), before);
         }
         // Put the file back for the next run (the child's edits went into the log beside it).
@@ -319,6 +368,11 @@ TEST_F(FolderImportTest, CrashDuringTheImportLeavesTheFileAsItWas) {
     EXPECT_TRUE(sawUnchanged);
     EXPECT_TRUE(sawComplete) << "the crash points must reach past the import";
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FolderImportCrashTest, ::testing::Values(20, 150),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param > 100 ? "LoggedWhileRead" : "OneEdit";
+                         });
 
 TEST_F(FolderImportTest, ExportImportsBackUnchanged) {
     // A subtree with Chinese titles, GB18030 bodies (one with a character outside GBK), a

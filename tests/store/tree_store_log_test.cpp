@@ -17,6 +17,7 @@
 #include "common/edit_log.h"
 #include "common/file_calls.h"
 #include "store/checkpoint_task.h"
+#include "store/folder_import.h"
 #include "store/record_format.h"
 #include "store/tree_store.h"
 #include "support/record_bytes.h"
@@ -291,6 +292,71 @@ TEST_F(TreeStoreLogTest, CheckpointIsDueWhenTheLogPassesItsLimit) {
     EXPECT_EQ(ReadFileBytes(path_), store->image());
 }
 
+// Imports large enough to be written into the log while they are made (pieces of 1 MB on a
+// thread of their own) and sealed at the commit, against the same import as one edit: the
+// same image, which a reader and a recovering writer see too. A checkpoint while the pieces
+// wait takes none of them into the file; a batch never committed leaves nothing.
+TEST_F(TreeStoreLogTest, ImportsLoggedWhileMadeEndAsOneEditWould) {
+    struct Case {
+        const char* name;
+        int target;       // the node the records go below
+        bool builtForIt;  // made for the target's depth (else for a shallower one)
+        bool commit;
+    } cases[] = {
+        {"sealed", 3, true, true},
+        {"target deeper than the records were made for", 5, false, true},
+        {"never committed", 3, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto run = [&](const std::string& path, bool logAhead, std::string* fileDuring) {
+            WriteFileBytes(path, Sample(30));
+            std::error_code ignored;
+            std::filesystem::remove(EditLog::LogPath(path), ignored);
+            auto store = std::make_unique<TreeStore>(dir_.path());
+            std::time_t now = 1714554187;
+            store->SetClock([&now] { return ++now; });
+            EXPECT_TRUE(store->Open(path));
+            store->BuildOutline();
+            ImportOptions options;
+            options.logAhead = logAhead;
+            options.now = [] { return std::time_t{1714554187}; };
+            auto batch = std::make_unique<ImportBatch>(*store, options);
+            const int depth = store->BeginBatch(c.target) - (c.builtForIt ? 0 : 1);
+            for (int i = 0; i < 300; ++i) {
+                batch->AppendBatchRecord(depth, "imported " + std::to_string(i),
+                                         std::string(9000, static_cast<char>('a' + i % 26)));
+                if (i == 150) {
+                    store->SetField(1, kFieldTitle, "edited while importing");
+                    EXPECT_TRUE(store->Checkpoint());
+                    *fileDuring = ReadFileBytes(path);
+                    EXPECT_EQ(*fileDuring, store->image());
+                }
+            }
+            if (c.commit) {
+                EXPECT_TRUE(batch->Commit(c.target, depth));
+            }
+            batch.reset();
+            return store;
+        };
+        std::string fileDuring;
+        std::string referenceDuring;
+        const auto reference = run(dir_.File("reference.qm"), false, &referenceDuring);
+        const auto store = run(path_, true, &fileDuring);
+        EXPECT_EQ(fileDuring, referenceDuring);
+        EXPECT_EQ(store->image(), reference->image());
+        EXPECT_EQ(store->NodeCount(), c.commit ? 330 : 30);
+        EXPECT_EQ(store->BuildOutline(), reference->BuildOutlineQuick());
+        EXPECT_EQ(Loaded(), store->image());
+        EXPECT_EQ(RecoveredCopy(), store->image());
+        // The records are in the store's image as they were made.
+        if (c.commit) {
+            EXPECT_EQ(store->ReadNode(c.target + 1, kFieldTitle), "imported 0");
+            EXPECT_EQ(store->ReadNode(c.target + 300, kFieldBody), std::string(9000, 'n'));
+        }
+    }
+}
+
 // The child runs the edits and reports each one that returned through a pipe; it dies just
 // before its n-th file call. The parent then opens the file: it must hold the state after the
 // last edit reported, or after the one that was running.
@@ -322,6 +388,26 @@ TEST_F(TreeStoreLogTest, AKilledStoreKeepsEveryEditThatReturned) {
         done();
         s.SetField(5, kFieldSelStart, "1234");
         done();
+        {
+            // An import of three pieces, written into the log while it is made, with an edit
+            // and a checkpoint meanwhile (which must not take the pieces into the file), then
+            // sealed. Before the seal returned nothing of it may replay.
+            ImportOptions options;
+            options.now = [] { return std::time_t{1714554187}; };
+            ImportBatch batch(s, options);
+            const int depth = s.BeginBatch(4);
+            for (int i = 0; i < 250; ++i) {
+                batch.AppendBatchRecord(depth, "imported", std::string(9000, 'i'));
+                if (i == 120) {
+                    s.SetField(6, kFieldTitle, "edited while importing");
+                    done();
+                    s.Checkpoint();
+                    done();
+                }
+            }
+            batch.Commit(4, depth);
+            done();
+        }
         s.Close();
         done();
     };

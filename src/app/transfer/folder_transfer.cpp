@@ -16,6 +16,8 @@
 #include "app/tree_commands/tree_commands.h"
 #include "app/trees/note_tree_view.h"
 #include "app/trees/note_trees.h"
+#include "app/trees/outline_model.h"
+#include "app/trees/outline_rows.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/sectioned_menu.h"
 #include "common/qt_text.h"
@@ -131,11 +133,15 @@ bool FolderTransfer::mayStart() {
 }
 
 void FolderTransfer::feedBatch(ImportBatch& batch, std::function<void(ImportWalk&)> walk) {
-    ImportFeed feed(batch.walkOptions(), std::move(walk));
+    // Long bodies are written into their files on the reading thread.
+    ImportFeed feed(batch.walkOptions(), std::move(walk), batch.bodyFileWriter());
     EventPump pump;
     ImportItem item;
+    // A stop takes effect at a step, as in a run on this thread: the first file (or folder)
+    // always goes in, however slow the reading thread is to hand it over.
+    bool stepped = false;
     for (;;) {
-        if (importStopRequested_) {
+        if (importStopRequested_ && stepped) {
             batch.SetStopped();
             return;
         }
@@ -148,6 +154,7 @@ void FolderTransfer::feedBatch(ImportBatch& batch, std::function<void(ImportWalk
             batch.Add(std::move(item));
             continue;
         }
+        stepped = true;
         pump();
     }
 }
@@ -254,8 +261,24 @@ void FolderTransfer::importDropped(const QStringList& paths) {
 void FolderTransfer::finishImport(ImportBatch* batch, int item, int depth, const Stopwatch& watch) {
     TreeStore& notebook = trees_->notebook();
     const bool wasWritable = notebook.writable();
+    // The new records follow the target's subtree: only their rows go into the model, in
+    // place, rather than the whole tree being built again.
+    // The records past the first piece are in the log already; the rest of it is written on
+    // the writer's thread while the window answers, so that the commit only seals.
+    EventPump pump;
+    while (depth >= 0 && !batch->LogWritten(5)) pump();
+    const int before = notebook.NodeCount();
+    SubtreeSpan span;
+    const bool located = depth >= 0 && notebook.LocateSubtree(item, &span) >= 0;
     if (depth >= 0) batch->Commit(item, depth);
-    commands_->refreshTree(TreeKind::kNotebook);
+    const int added = notebook.NodeCount() - before;
+    OutlineModel* model = trees_->notebookModel();
+    if (!located || model->nodeCount() != before) {
+        commands_->refreshTree(TreeKind::kNotebook);
+    } else if (added > 0) {
+        const int first = span.lastIndex + 1;
+        model->insertOutlineRows(first, ParseOutlineRows(notebook.BuildOutlineQuick(first, added)));
+    }
     session_->selectQuietly(item);
     commands_->fixParentIcon(TreeKind::kNotebook, item, TreeCommands::ChildChange::kGained);
     trees_->notebookView()->expandNode(item);
@@ -280,6 +303,10 @@ QString FolderTransfer::importSummary(const ImportTally& tally) const {
         text += QStringLiteral("\n有 %1 个项目不是普通文件或文件夹，没有导入。").arg(tally.skipped);
     }
     if (tally.depthCapped) text += QStringLiteral("\n超过 1000 层的文件夹没有导入。");
+    if (tally.bodyFilesFailed > 0) {
+        text += QStringLiteral("\n有 %1 个长笔记没能写入“外部存储”文件夹，内容保存在笔记本文件中。")
+                    .arg(tally.bodyFilesFailed);
+    }
     return text;
 }
 

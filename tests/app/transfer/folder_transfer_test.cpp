@@ -56,6 +56,7 @@ private slots:
     void cancelledOrNothingSelectedDoesNothing_data();
     void cancelledOrNothingSelectedDoesNothing();
     void choosingImportAgainStopsIt();
+    void largeImportGoesInPlace();
     void commandsThatChangeTheNotebookWaitForTheImport();
     void commandsThatChangeTheNotebookWaitForTheExport();
     void noRunStartsWhileTypingRuns_data();
@@ -214,6 +215,30 @@ void FolderTransferTest::choosingImportAgainStopsIt() {
     // The first file went in; the rest of the folder and its subfolder did not.
     QCOMPARE(outline(), U("笔记本#2|.笔记0#1|.笔记1#0|..导入的文件夹#0|...f100#1"));
     QVERIFY(shownTexts().last().startsWith(U("导入完成！")));
+    QCOMPARE(DurableBytes(w_->file("笔记本.qm")), w_->notebook().image());
+}
+
+// An import past the first piece of records (logged while it is read, sealed at the end): the
+// model takes the new rows in place (no reset), matches the store, and the notebook is
+// durable. A long body whose file cannot be written ("外部存储" is a file here) stays in its
+// record, and the closing message says so.
+void FolderTransferTest::largeImportGoesInPlace() {
+    for (int i = 0; i < 150; ++i)
+        put("f" + std::to_string(100 + i) + ".txt", std::string(9000, 'a'));
+    put("sub/big.txt", std::string(102401, 'b'));
+    WriteFileBytes(w_->file("外部存储"), "");
+    w_->click(2);
+    int resets = 0;
+    connect(w_->view().outlineModel(), &QAbstractItemModel::modelReset, this, [&] { ++resets; });
+    qm::FileDialog::setNextFileName(QString::fromStdString(source_));
+    MessageBox::setNextAnswer(QMessageBox::No);
+    transfer().importCommand();
+    QCOMPARE(resets, 0);
+    QCOMPARE(w_->notebook().NodeCount(), 3 + 1 + 150 + 2);
+    QCOMPARE(qm::testing::ModelMismatch(*w_->view().outlineModel(), w_->notebook()), QString());
+    QCOMPARE(w_->field(3 + 1 + 150 + 1, 7), std::string(102401, 'b'));
+    QVERIFY2(shownTexts().last().contains(U("有 1 个长笔记没能写入“外部存储”文件夹")),
+             qPrintable(shownTexts().last()));
     QCOMPARE(DurableBytes(w_->file("笔记本.qm")), w_->notebook().image());
 }
 

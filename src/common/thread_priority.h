@@ -1,0 +1,10 @@
+// Background threads (reading an import, writing its records into the log) give way to the
+// window's thread when the processors are busy, so that the window keeps answering at once.
+#pragma once
+
+namespace qm {
+
+// Lowers the calling thread's scheduling priority (nice 10). Does nothing where that fails.
+void LowerCurrentThreadPriority();
+
+}  // namespace qm
