@@ -155,6 +155,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
         if (fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 &&
             held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
             fd_ = fd;
+            open_ = true;
             size_ = static_cast<uint64_t>(held.st_size);
             seq_ = 0;
             SyncFolderOf(path_);  // the log may have just been created
@@ -165,10 +166,7 @@ EditLog::OpenResult EditLog::Open(const std::string& path) {
     return OpenResult::kFailed;
 }
 
-bool EditLog::isOpen() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fd_ >= 0;
-}
+bool EditLog::isOpen() const { return open_.load(); }
 
 bool EditLog::ReadAll(std::string* bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -205,6 +203,12 @@ bool EditLog::SetAside(const std::string& bytes) {
 
 bool EditLog::Append(const std::vector<Edit>& group, bool durable, uint64_t baseSize,
                      uint32_t baseSampleCrc) {
+    // Counted from before the lock: a sync waiting for it waits as well.
+    struct Waiting {
+        explicit Waiting(std::atomic<int>* n) : n_(n) { ++*n_; }
+        ~Waiting() { --*n_; }
+        std::atomic<int>* n_;
+    } const waiting(&appendsWaiting_);
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ < 0) return false;
     if (group.empty()) return true;
@@ -337,12 +341,14 @@ void EditLog::Close(bool remove) {
     if (remove && size_ == 0 && Unlink(path_)) SyncFolderOf(path_);
     close(fd_);
     fd_ = -1;
+    open_ = false;
 }
 
 void EditLog::AbandonLocked() {
     // What reached the log stays there for the next Open; from here on memory goes on alone.
     close(fd_);
     fd_ = -1;
+    open_ = false;
 }
 
 }  // namespace qm
