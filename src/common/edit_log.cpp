@@ -250,6 +250,12 @@ bool EditLog::SetAside(const std::string& bytes) {
 
 bool EditLog::Append(const std::vector<Edit>& group, bool durable, uint64_t baseSize,
                      uint32_t baseSampleCrc) {
+    // Counted from before the lock: a sync waiting for it waits as well.
+    struct Waiting {
+        explicit Waiting(std::atomic<int>* n) : n_(n) { ++*n_; }
+        ~Waiting() { --*n_; }
+        std::atomic<int>* n_;
+    } const waiting(&appendsWaiting_);
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ < 0) return false;
     if (group.empty()) return true;

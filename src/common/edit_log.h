@@ -64,6 +64,7 @@ public:
 
     // Opens (creating) the log of the file at `path` and locks it. Reads nothing.
     OpenResult Open(const std::string& path);
+    // Read without waiting for a sync another thread holds the log for.
     bool isOpen() const;
     // The whole log as it stands.
     bool ReadAll(std::string* bytes);
@@ -87,6 +88,9 @@ public:
     uint64_t lastSeq() const;
     // Bytes in the log. Read without waiting for a sync another thread holds the log for.
     uint64_t size() const;
+    // An append is under way (waiting for the log or its sync) right now: a checkpoint writing
+    // in the background holds its next disk writes back meanwhile. Read without waiting.
+    bool appendWaiting() const { return appendsWaiting_.load() > 0; }
     // Whether the log holds edits the file may not have.
     bool empty() const;
 
@@ -140,10 +144,11 @@ private:
     mutable std::mutex mutex_;
     std::string path_;  // of the log
     int fd_ = -1;
-    // Whether fd_ is open, read without the mutex: the window asks often and must not wait
-    // behind a piece of a batch being written on another thread.
+    // Whether fd_ is open (changed under mutex_ only), read without the mutex: the window asks
+    // often and must not wait behind a piece of a batch or a checkpoint's sync.
     std::atomic<bool> open_{false};
     std::atomic<uint64_t> size_{0};  // changed under mutex_ only
+    std::atomic<int> appendsWaiting_{0};
     uint64_t seq_ = 0;
     WriteError error_;
     bool needsCut_ = false;  // a failed append may have left bytes behind size_

@@ -10,11 +10,32 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace qm::fileio {
 namespace {
 
 int crash_countdown = 0;
+
+// The calls a test records.
+std::atomic<bool> recording{false};
+std::mutex recorded_mutex;
+std::vector<RecordedCall> recorded;
+
+std::string PathOf(int fd) {
+    char target[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = readlink(link.c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+
+void Count(Call call, const std::string* path, int fd) {
+    if (!recording.load(std::memory_order_relaxed)) return;
+    RecordedCall made{call, path != nullptr ? *path : PathOf(fd)};
+    std::lock_guard<std::mutex> lock(recorded_mutex);
+    recorded.push_back(std::move(made));
+}
 
 // The failure a test asked for; `active` lets the calls skip the lock when there is none.
 struct Injection {
@@ -37,15 +58,7 @@ bool Hits(Call call, const std::string* path, int fd) {
     std::lock_guard<std::mutex> lock(in.mutex);
     if ((in.calls & call) == 0) return false;
     if (!in.pathPart.empty()) {
-        std::string named;
-        if (path != nullptr) {
-            named = *path;
-        } else {
-            char target[4096];
-            const std::string link = "/proc/self/fd/" + std::to_string(fd);
-            const ssize_t n = readlink(link.c_str(), target, sizeof target);
-            if (n > 0) named.assign(target, static_cast<size_t>(n));
-        }
+        const std::string named = path != nullptr ? *path : PathOf(fd);
         if (named.find(in.pathPart) == std::string::npos) return false;
     }
     if (in.skip > 0) {
@@ -70,6 +83,15 @@ void InjectFailure(unsigned calls, int error, const std::string& pathPart, int s
 
 void ClearInjectedFailures() { InjectFailure(0, 0); }
 
+void RecordCalls(bool on) { recording = on; }
+
+std::vector<RecordedCall> TakeRecordedCalls() {
+    std::lock_guard<std::mutex> lock(recorded_mutex);
+    std::vector<RecordedCall> taken;
+    taken.swap(recorded);
+    return taken;
+}
+
 bool Injected(Call call, const std::string& path) { return Hits(call, &path, -1); }
 
 bool Injected(Call call, int fd) { return Hits(call, nullptr, fd); }
@@ -92,6 +114,7 @@ void CrashPoint() {
 }
 
 bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
+    Count(kWrite, nullptr, fd);
     while (size > 0) {
         CrashPoint();
         if (Injected(kWrite, fd)) return false;
@@ -107,24 +130,28 @@ bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
 }
 
 bool Truncate(int fd, uint64_t size) {
+    Count(kTruncate, nullptr, fd);
     CrashPoint();
     if (Injected(kTruncate, fd)) return false;
     return ftruncate(fd, static_cast<off_t>(size)) == 0;
 }
 
 bool Sync(int fd) {
+    Count(kSync, nullptr, fd);
     CrashPoint();
     if (Injected(kSync, fd)) return false;
     return fdatasync(fd) == 0;
 }
 
 bool Rename(const std::string& from, const std::string& to) {
+    Count(kRename, &to, -1);
     CrashPoint();
     if (Injected(kRename, to)) return false;
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool Unlink(const std::string& path) {
+    Count(kUnlink, &path, -1);
     CrashPoint();
     if (Injected(kUnlink, path)) return false;
     return unlink(path.c_str()) == 0;
@@ -135,6 +162,7 @@ bool SyncFolderOf(const std::string& path) {
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
+    Count(kSync, &folder, -1);
     CrashPoint();
     const bool ok = !Injected(kSync, folder) && fsync(fd) == 0;
     const int error = errno;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qm::fileio {
 
@@ -31,6 +32,15 @@ enum Call : unsigned {
 // such calls have passed; until ClearInjectedFailures. Thread-safe.
 void InjectFailure(unsigned calls, int error, const std::string& pathPart = {}, int skip = 0);
 void ClearInjectedFailures();
+// Test hook: while on, every write, truncate, sync (of folders too), rename and unlink made
+// through the functions below is recorded with the path of its file, so that a test sees what an
+// operation costs; TakeRecordedCalls hands the record over and empties it. Thread-safe.
+struct RecordedCall {
+    Call call;
+    std::string path;
+};
+void RecordCalls(bool on);
+std::vector<RecordedCall> TakeRecordedCalls();
 // Whether an injected failure hits this call on `path` (then errno is set). The calls below
 // ask it themselves; code that makes its own system calls asks before them.
 bool Injected(Call call, const std::string& path);

@@ -4,13 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 #include "common/edit_log.h"
 #include "common/file_calls.h"
 
 namespace qm {
+namespace {
+
+// The size of the slices a checkpoint writes and hands to the disk.
+constexpr size_t kSlice = 128u << 10;
+// The longest a slice waits for edits that want the disk first; then the checkpoint goes on.
+constexpr int kMaxYieldMs = 50;
+
+}  // namespace
 
 CheckpointTask::CheckpointTask(std::string path, ImageSnapshot snapshot, uint64_t seq,
                                std::shared_ptr<EditLog> log, std::shared_ptr<CheckpointState> state,
@@ -47,27 +57,24 @@ bool CheckpointTask::Run() {
     const int fd = fileio::OpenFile(temp, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0) fail(temp);
     if (fd >= 0) {
-        // The snapshot goes out in large writes; its checksum is taken on the way.
-        constexpr size_t kBuffer = 1 << 20;
+        // The snapshot goes out in slices; its checksum is taken on the way. Each slice is
+        // handed to the disk (sync_file_range) while the next is written, and waited for after
+        // that, so at most two slices are ever on their way: a sync of the edit log meanwhile
+        // (which the file system may have to order after them) waits for those only, and the
+        // final sync for nothing much. While an edit waits for its append, no new slice goes to
+        // the disk: the edit's sync does not queue behind the checkpoint's writes.
         std::string buffer;
-        buffer.reserve(kBuffer);
+        buffer.reserve(kSlice);
         uint64_t written = 0;
         uint32_t crc = fileio::Crc(nullptr, 0);
         bool failed = false;
-        // The written bytes go to the disk 2 MB at a time while the next ones are written, so
-        // that dirty pages never pile up: a sync of the edit log meanwhile (which the file
-        // system may have to order after them) and the final sync each wait for a few MB only.
-        constexpr uint64_t kWriteBack = 2u << 20;
         uint64_t handedOver = 0;  // bytes whose write-back has started
         uint64_t waitedFor = 0;   // bytes known to be on the disk
-        auto flush = [&] {
-            if (failed || buffer.empty()) return;
-            crc = fileio::CrcUpdate(crc, buffer.data(), buffer.size());
-            failed = !fileio::WriteAll(fd, buffer.data(), buffer.size(), written);
-            if (failed) fail(temp);
-            written += buffer.size();
-            buffer.clear();
-            if (failed || written - handedOver < kWriteBack) return;
+        auto handOver = [&] {
+            if (written - handedOver < kSlice) return;
+            for (int waited = 0; log_->appendWaiting() && waited < kMaxYieldMs; ++waited) {
+                usleep(1000);
+            }
             sync_file_range(fd, static_cast<off_t>(handedOver),
                             static_cast<off_t>(written - handedOver), SYNC_FILE_RANGE_WRITE);
             if (handedOver > waitedFor) {
@@ -79,16 +86,35 @@ bool CheckpointTask::Run() {
             }
             handedOver = written;
         };
+        auto writeOut = [&](const char* data, size_t size) {
+            if (failed || size == 0) return;
+            crc = fileio::CrcUpdate(crc, data, size);
+            failed = !fileio::WriteAll(fd, data, size, written);
+            if (failed) {
+                fail(temp);
+                return;
+            }
+            written += size;
+            handOver();
+        };
         snapshot_.ForEachPiece([&](std::string_view piece) {
-            if (buffer.size() + piece.size() > kBuffer) flush();
-            if (piece.size() >= kBuffer) {
-                buffer.assign(piece);
-                flush();
-            } else {
-                buffer.append(piece);
+            while (!piece.empty() && !failed) {
+                if (buffer.empty() && piece.size() >= kSlice) {
+                    // A large record goes out from where it is, a slice at a time.
+                    writeOut(piece.data(), kSlice);
+                    piece.remove_prefix(kSlice);
+                    continue;
+                }
+                const size_t take = std::min(kSlice - buffer.size(), piece.size());
+                buffer.append(piece.substr(0, take));
+                piece.remove_prefix(take);
+                if (buffer.size() == kSlice) {
+                    writeOut(buffer.data(), buffer.size());
+                    buffer.clear();
+                }
             }
         });
-        flush();
+        writeOut(buffer.data(), buffer.size());
         ok = !failed && (fileio::Sync(fd) || fail(temp));
         close(fd);
         // After failed appends the log is cut back to its last good group first; an empty log

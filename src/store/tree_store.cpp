@@ -126,6 +126,10 @@ uint32_t SampleCrcOf(const RecordImage& image) {
 
 }  // namespace
 
+TreeStore::Transaction::Transaction(TreeStore& store) : store_(&store) { store_->BeginGroup(true); }
+
+TreeStore::Transaction::~Transaction() { store_->EndGroup(); }
+
 // Gathers the edits of one store operation into one log append (one sync), so that recovery
 // replays all of them or none.
 class TreeStore::EditGroup {
@@ -349,10 +353,13 @@ bool TreeStore::RetryWrites() {
         } else {
             // After failed appends the whole image goes to the file and the log restarts;
             // otherwise this is an ordinary checkpoint of the logged edits.
+            if (!unsaved_) LogOpenGroup();
             CheckpointTask task(path_, image_.Snapshot(), log_->lastSeq(), log_, checkpoint_,
                                 unsaved_);
             ok = task.Run();
             if (ok) unsaved_ = false;
+            // The file now holds every edit of an open scope too.
+            if (ok && groupDepth_ > 0) RebaseGroup();
         }
     }
     ok = ok && RetryBodyFiles();
@@ -381,6 +388,7 @@ bool TreeStore::NeedsCheckpoint() const {
 }
 
 std::shared_ptr<CheckpointTask> TreeStore::StartCheckpoint() {
+    LogOpenGroup();
     // Edits that exist in memory alone go to the file only through RetryWrites.
     if (unsaved_ || !HasLoggedEdits()) return nullptr;
     return std::make_shared<CheckpointTask>(path_, image_.Snapshot(), log_->lastSeq(), log_,
@@ -393,6 +401,25 @@ bool TreeStore::Checkpoint() {
     const std::shared_ptr<CheckpointTask> task = StartCheckpoint();
     if (task == nullptr) return writable();
     return task->Run();
+}
+
+void TreeStore::LogOpenGroup() {
+    // A snapshot must hold no edit that the log lacks: what an open scope gathered is logged
+    // now, as a group of its own.
+    if (groupDepth_ == 0 || pending_.empty()) return;
+    LogPending();
+    RebaseGroup();
+}
+
+void TreeStore::RebaseGroup() {
+    pending_.clear();
+    // The scope's later edits apply to the image as it is now, which a checkpoint may have
+    // made the file (and emptied the log).
+    groupHasBase_ = writable();
+    if (groupHasBase_) {
+        groupBaseSize_ = image_.size();
+        groupBaseCrc_ = SampleCrcOf(image_);
+    }
 }
 
 void TreeStore::BeginGroup(bool durable) {
@@ -412,6 +439,10 @@ void TreeStore::BeginGroup(bool durable) {
 
 void TreeStore::EndGroup() {
     if (--groupDepth_ > 0) return;
+    LogPending();
+}
+
+void TreeStore::LogPending() {
     if (pending_.empty()) return;
     if (writable()) {
         WriteError moved;

@@ -195,6 +195,27 @@ public:
     // Checkpoints, then closes the file and its log (an empty log is removed). The image stays.
     void Close();
 
+    // Makes the store operations called while it lives one durable group: their edits go to
+    // the log in one append with one sync when the outermost scope ends (instead of one each),
+    // and recovery replays all of them or none. So one window command costs one sync per store.
+    // The edits are in the image at once and durable when the scope ends. A checkpoint started
+    // inside a scope first logs (and syncs) what the scope gathered so far.
+    class Transaction {
+    public:
+        explicit Transaction(TreeStore& store);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+
+    private:
+        TreeStore* store_;
+    };
+    // A Transaction (or a store operation) is open: edits made now are logged later.
+    bool inTransaction() const { return groupDepth_ > 0; }
+    // Edits reach the disk: the file is ours and no write of the log failed since the last
+    // successful retry (false while edits exist in memory alone).
+    bool editsDurable() const { return writable() && !unsaved_; }
+
     // Outline rows for the tree view, one per record (doc/qm_format.md). Repairs records too
     // short to hold a depth, and recounts the nodes.
     std::string BuildOutline();
@@ -344,6 +365,12 @@ private:
     bool Edit(size_t offset, size_t length, std::string_view bytes);
     void BeginGroup(bool durable);
     void EndGroup();
+    // Appends the gathered edits as one group (synced when the group is durable).
+    void LogPending();
+    // Inside an open group: logs what it gathered so far, before a checkpoint's snapshot.
+    void LogOpenGroup();
+    // Inside an open group whose edits the file or the log now holds: later edits start anew.
+    void RebaseGroup();
     // Loads the file (mapped) and the log without writing either. False with errno set when
     // the file cannot be read.
     bool LoadReadOnly(const std::string& path);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -355,6 +356,21 @@ TEST_F(TreeStoreLogTest, ImportsLoggedWhileMadeEndAsOneEditWould) {
             EXPECT_EQ(store->ReadNode(c.target + 300, kFieldBody), std::string(9000, 'n'));
         }
     }
+// A checkpoint writes its snapshot in slices; records of any size around the slice's size (a
+// large record is written from where it lies, a slice at a time) reach the file byte for byte.
+TEST_F(TreeStoreLogTest, CheckpointWritesRecordsOfAnySizeWhole) {
+    constexpr size_t kSlice = 128 * 1024;
+    WriteFileBytes(path_, Sample(12));
+    auto store = OpenStore();
+    const size_t sizes[] = {kSlice - 1, kSlice, kSlice + 1, 3 * kSlice + 17, 1, 2 * kSlice};
+    for (size_t i = 0; i < std::size(sizes); ++i) {
+        NodeFields f;
+        f.body = std::string(sizes[i], static_cast<char>('a' + i));
+        ASSERT_TRUE(store->UpdateNode(static_cast<int>(i + 1), f));
+    }
+    ASSERT_TRUE(store->Checkpoint());
+    EXPECT_EQ(ReadFileBytes(path_), store->image());
+    EXPECT_EQ(store->LogSize(), 0u);
 }
 
 // The child runs the edits and reports each one that returned through a pipe; it dies just

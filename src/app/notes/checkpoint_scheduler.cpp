@@ -1,5 +1,9 @@
 #include "app/notes/checkpoint_scheduler.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QThread>
 #include <atomic>
@@ -11,6 +15,7 @@ namespace qm {
 
 namespace {
 constexpr int kTickMs = 500;
+constexpr int kWorkerNice = 10;
 }  // namespace
 
 CheckpointScheduler::CheckpointScheduler(std::vector<TreeStore*> stores, QObject* parent)
@@ -53,7 +58,13 @@ bool CheckpointScheduler::start(TreeStore* store) {
     auto ok = std::make_shared<std::atomic<bool>>(false);
     // The task holds its snapshot, the log and nothing of the store, so the store may go on
     // editing (or close) while it runs.
-    worker_ = QThread::create([task, ok] { ok->store(task->Run()); });
+    worker_ = QThread::create([task, ok] {
+        // Below the window's thread for the processor: its copying and checksums must not
+        // delay the window's events on a busy machine (Qt's LowPriority does not change that
+        // under Linux's default policy).
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
+        ok->store(task->Run());
+    });
     const int generation = ++generation_;
     connect(worker_, &QThread::finished, this, [this, ok, generation] {
         // A worker that checkpointNow already waited for and deleted is no longer ours.

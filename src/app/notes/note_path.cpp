@@ -49,13 +49,17 @@ int StorePathTree::depthOf(int node) const {
 
 std::string StorePathTree::titleOf(int node) const { return store_->GetField(node, kFieldTitle); }
 
-int ParentNode(const PathTree& tree, int node) {
-    if (node < 0 || node >= tree.nodeCount()) return -1;
-    const int depth = tree.depthOf(node);
+int PathTree::parentOf(int node) const {
+    const int depth = depthOf(node);
     for (int before = node - 1; before >= 0; --before) {
-        if (tree.depthOf(before) < depth) return before;
+        if (depthOf(before) < depth) return before;
     }
     return -1;
+}
+
+int ParentNode(const PathTree& tree, int node) {
+    if (node < 0 || node >= tree.nodeCount()) return -1;
+    return tree.parentOf(node);
 }
 
 std::vector<int> ChildNodes(const PathTree& tree, int node) {

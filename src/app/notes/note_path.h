@@ -21,6 +21,9 @@ public:
     // Both take a node in [0, nodeCount()).
     virtual int depthOf(int node) const = 0;
     virtual std::string titleOf(int node) const = 0;  // GB18030
+    // The parent of a node in [0, nodeCount()), -1 at the top: the nearest node before it with
+    // a smaller depth, found by walking back. A tree that keeps parent links answers at once.
+    virtual int parentOf(int node) const;
 };
 
 // The tree of a store, read field by field (nothing is written).

@@ -11,6 +11,10 @@ int OutlinePathTree::depthOf(int node) const {
     return row != nullptr ? row->depth : 0;
 }
 
+int OutlinePathTree::parentOf(int node) const {
+    return OutlineModel::nodeOf(model_->parent(model_->indexOfNode(node)));
+}
+
 std::string OutlinePathTree::titleOf(int node) const {
     const OutlineRow* row = model_->row(node);
     return row != nullptr ? row->title : std::string();

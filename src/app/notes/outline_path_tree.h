@@ -15,6 +15,9 @@ public:
     int nodeCount() const override;
     int depthOf(int node) const override;
     std::string titleOf(int node) const override;
+    // The model's parent link: no walk back over the rows (a top-level note near the end of a
+    // large notebook would otherwise scan the whole outline for every path shown).
+    int parentOf(int node) const override;
 
 private:
     const OutlineModel* model_;

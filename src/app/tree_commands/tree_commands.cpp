@@ -14,6 +14,7 @@
 #include "app/widgets/message_box.h"
 #include "common/qt_text.h"
 #include "editor/note_editor.h"
+#include "store/subtree_transfer.h"
 #include "store/tree_store.h"
 
 namespace qm {
@@ -109,16 +110,22 @@ int TreeCommands::newNote(int parent, bool given) {
     NodeFields fields;
     fields.title = ToGb(title);
     fields.image = 1;
-    const int added = notebook.AddNode(parent, fields);
+    int added = -1;
+    {
+        // The note and its parent's icon: one durable group.
+        const TreeStore::Transaction scope(notebook);
+        added = notebook.AddNode(parent, fields);
+        if (added >= 0) {
+            if (loadedMoves) session_->forgetLoadedNote();
+            if (cut_.in(TreeKind::kNotebook) && cut_.index >= added) ++cut_.index;
+            trees_->notebookModel()->insertSubtree(added, 1);
+            fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kGained);
+        }
+    }
     if (added < 0) {
         MessageBox::warning(dialogParent_, QStringLiteral("添加失败"));
         return -1;
     }
-    if (loadedMoves) session_->forgetLoadedNote();
-    if (cut_.in(TreeKind::kNotebook) && cut_.index >= added) ++cut_.index;
-
-    trees_->notebookModel()->insertSubtree(added, 1);
-    fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kGained);
     trees_->notebookView()->selectNode(added);
     startRename(added);
     return added;
@@ -149,54 +156,63 @@ int TreeCommands::deleteNote() {
     endRename();
     NoteTreeView* notebookView = trees_->notebookView();
     OutlineModel* notebookModel = trees_->notebookModel();
+    TreeStore& notebook = trees_->notebook();
     const int cur = notebookView->selectedNode();
     if (cur < 0) return 0;
     const int parent = parentOf(TreeKind::kNotebook, cur);
     // The rows the recycle bin will show, taken before the items go.
     const int last = notebookModel->lastInSubtree(cur);
     std::vector<OutlineRow> rows = notebookModel->rowsOf(cur, last - cur + 1);
-    std::string removed;
-    int depth = 0;
-    const int count = trees_->notebook().DeleteSubtree(cur, &removed, &depth);
-    if (count <= 0) return 0;
 
-    if (NoteEditor* editor = session_->editor()) editor->setText({});
-    session_->forgetLoadedNote();
-    cut_ = {};
+    // The recycle bin takes the subtree as the last child of its root (a deleted notebook root
+    // brings only its children), durably before the notebook lets it go, so that a crash in
+    // between leaves it in both stores rather than in neither. The notebook's side (removal,
+    // the parent's icon, a new root) is one group of its own.
+    ensureRoot(TreeKind::kRecycleBin);
+    int count = 0;
+    {
+        const TreeStore::Transaction scope(notebook);
+        SubtreeTransfer moved;
+        if (!TransferSubtree(notebook, cur, trees_->recycleBin(), 0, false, &moved)) {
+            // Nothing left the notebook (the recycle bin cannot be written, say); a root made
+            // for the recycle bin above is shown.
+            if (trees_->recycleBinModel()->nodeCount() != trees_->recycleBin().NodeCount()) {
+                refreshTree(TreeKind::kRecycleBin);
+            }
+            return 0;
+        }
+        count = moved.count;
 
-    // The recycle bin takes the subtree as the last child of its root; a deleted notebook
-    // root brings only its children, and none at all when it had none.
-    int target = 0;
-    if (ensureRoot(TreeKind::kRecycleBin) &&
-        trees_->recycleBin().MoveSubtree(removed, count, depth, &target, false)) {
-        if (depth == 1 && !rows.empty()) rows.erase(rows.begin());
+        if (NoteEditor* editor = session_->editor()) editor->setText({});
+        session_->forgetLoadedNote();
+        cut_ = {};
+
         OutlineModel* recycleModel = trees_->recycleBinModel();
-        if (recycleModel->nodeCount() == 0 || rows.empty()) {
+        if (recycleModel->nodeCount() == 0) {
             refreshTree(TreeKind::kRecycleBin);  // the root itself was new
-        } else {
+        } else if (moved.inserted > 0) {
+            if (moved.depth == 1 && !rows.empty()) rows.erase(rows.begin());
             NodeRecord first;
-            trees_->recycleBin().ReadNode(target, 0, &first);
+            trees_->recycleBin().ReadNode(moved.first, 0, &first);
             const int shift = first.depth - rows.front().depth;
             for (OutlineRow& row : rows) row.depth += shift;
-            recycleModel->insertOutlineRows(target, std::move(rows));
+            recycleModel->insertOutlineRows(moved.first, std::move(rows));
         }
-    } else if (trees_->recycleBinModel()->nodeCount() != trees_->recycleBin().NodeCount()) {
-        refreshTree(TreeKind::kRecycleBin);
-    }
-    trees_->recycleBinView()->expandNode(0);
+        trees_->recycleBinView()->expandNode(0);
 
-    if (trees_->notebook().NodeCount() == 0) {
-        // The whole notebook went: a new root, and the view starts over.
-        ensureRoot(TreeKind::kNotebook);
-        refreshTree(TreeKind::kNotebook);
-    } else {
-        // The item that will follow the subtree (else the one before it, the new last item)
-        // becomes current before the items go, so the view never lands on a third one; it is
-        // loaded once they are gone.
-        const int next = last + 1 < notebookModel->nodeCount() ? last + 1 : cur - 1;
-        session_->selectQuietly(next);
-        notebookModel->removeSubtree(cur, count);
-        fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kLost);
+        if (notebook.NodeCount() == 0) {
+            // The whole notebook went: a new root, and the view starts over.
+            ensureRoot(TreeKind::kNotebook);
+            refreshTree(TreeKind::kNotebook);
+        } else {
+            // The item that will follow the subtree (else the one before it, the new last
+            // item) becomes current before the items go, so the view never lands on a third
+            // one; it is loaded once they are gone.
+            const int next = last + 1 < notebookModel->nodeCount() ? last + 1 : cur - 1;
+            session_->selectQuietly(next);
+            notebookModel->removeSubtree(cur, count);
+            fixParentIcon(TreeKind::kNotebook, parent, ChildChange::kLost);
+        }
     }
     const int selected = cur < notebookModel->nodeCount() ? cur : notebookModel->nodeCount() - 1;
     if (!session_->selectQuietly(selected)) return count;
@@ -222,59 +238,93 @@ bool TreeCommands::pasteNote(bool asSibling) {
 
     bool pasted = false;
     int from = cut_.index;
-    int formerDepth = 0;
-    int restored = 0;
     if (cut_.in(TreeKind::kNotebook)) {
+        // The move and both icons: one durable group.
+        const TreeStore::Transaction scope(notebook);
         const OutlineRow* row = trees_->notebookModel()->row(from);
-        formerDepth = row != nullptr ? row->depth : 0;
+        const int formerDepth = row != nullptr ? row->depth : 0;
         pasted = notebook.MoveSubtree(&from, &to, asSibling);
+        if (pasted) {
+            // The loaded note's text is saved, and its index may have moved with the subtree:
+            // the session lets go of it, and loads the pasted note below.
+            session_->forgetLoadedNote();
+            trees_->notebookModel()->moveSubtree(cut_.index, to);
+            fixParentIcon(TreeKind::kNotebook, parentOf(TreeKind::kNotebook, to),
+                          ChildChange::kGained);
+            // The former parent: from the item before the vacated place up through the
+            // parents, the first one a level above the moved note's old depth.
+            for (int node = from - 1; node >= 0; node = parentOf(TreeKind::kNotebook, node)) {
+                if (trees_->notebookModel()->row(node)->depth == formerDepth - 1) {
+                    fixParentIcon(TreeKind::kNotebook, node, ChildChange::kLost);
+                    break;
+                }
+            }
+        }
     } else if (cut_.in(TreeKind::kRecycleBin)) {
-        // A restore copies the subtree into the notebook, then purges it from the recycle bin.
-        std::string block;
-        int count = 0;
-        int depth = 0;
-        pasted = trees_->recycleBin().GetSubtreeBytes(from, &block, &count, &depth) &&
-                 notebook.MoveSubtree(block, count, depth, &to, asSibling);
-        restored = depth == 1 ? count - 1 : count;  // a recycle-bin root stays behind
-        if (pasted) purgeRecycledNote(from);
+        pasted = restoreRecycledNote(from, &to, asSibling);
     }
     if (!pasted) {
         MessageBox::warning(dialogParent_, QStringLiteral("粘贴失败！"));
         return false;
-    }
-
-    // The loaded note's text is saved, and its index may have moved with the subtree: the
-    // session lets go of it, and loads the pasted note below.
-    session_->forgetLoadedNote();
-    if (cut_.in(TreeKind::kNotebook)) {
-        trees_->notebookModel()->moveSubtree(cut_.index, to);
-    } else {
-        trees_->notebookModel()->insertSubtree(to, restored);
-    }
-    fixParentIcon(TreeKind::kNotebook, parentOf(TreeKind::kNotebook, to), ChildChange::kGained);
-    if (cut_.in(TreeKind::kNotebook)) {
-        // The former parent: from the item before the vacated place up through the parents,
-        // the first one a level above the moved note's old depth.
-        for (int node = from - 1; node >= 0; node = parentOf(TreeKind::kNotebook, node)) {
-            if (trees_->notebookModel()->row(node)->depth == formerDepth - 1) {
-                fixParentIcon(TreeKind::kNotebook, node, ChildChange::kLost);
-                break;
-            }
-        }
     }
     cut_ = {};
     trees_->notebookView()->selectNode(to);
     return true;
 }
 
+bool TreeCommands::restoreRecycledNote(int from, int* to, bool asSibling) {
+    TreeStore& recycleBin = trees_->recycleBin();
+    // A recycle-bin root stays behind: alone it has nothing to restore.
+    SubtreeSpan span;
+    const int records = recycleBin.LocateSubtree(from, &span);
+    if (records < 0 || (span.depth == 1 && records == 1)) return false;
+    // The new parent, read before the notebook's rows move under it.
+    const int newParent = asSibling ? parentOf(TreeKind::kNotebook, *to) : *to;
+    NoteTreeView* recycleView = trees_->recycleBinView();
+    const int binParent = parentOf(TreeKind::kRecycleBin, from);
+    const int current = recycleView->selectedNode();
+
+    // The notebook holds the notes durably (with its new parent's icon, one group) before the
+    // recycle bin lets them go (with its own bookkeeping, one group).
+    const TreeStore::Transaction scope(recycleBin);
+    SubtreeTransfer moved;
+    const bool ok = TransferSubtree(
+        recycleBin, from, trees_->notebook(), *to, asSibling, &moved, [&](int first) {
+            // The loaded note's text is saved, and its index may have moved: the session lets
+            // go of it, and the pasted note is loaded afterwards.
+            session_->forgetLoadedNote();
+            trees_->notebookModel()->insertSubtree(first, span.depth == 1 ? records - 1 : records);
+            fixParentIcon(TreeKind::kNotebook, newParent, ChildChange::kGained);
+        });
+    if (!ok) {
+        // A failed write of the insertion took it back from the store: the view follows, and
+        // the selected note (saved above) is loaded again.
+        if (trees_->notebookModel()->nodeCount() != trees_->notebook().NodeCount()) {
+            refreshTree(TreeKind::kNotebook);
+            session_->showSelectedNote();
+        }
+        return false;
+    }
+    *to = moved.first;
+    recycledRemoved(from, moved.count, binParent, current);
+    return true;
+}
+
 bool TreeCommands::purgeRecycledNote(int index) {
     TreeStore& recycleBin = trees_->recycleBin();
-    NoteTreeView* recycleView = trees_->recycleBinView();
     const int parent = parentOf(TreeKind::kRecycleBin, index);
-    const int current = recycleView->selectedNode();
+    const int current = trees_->recycleBinView()->selectedNode();
+    // The removal, the parent's icon and a new root: one durable group.
+    const TreeStore::Transaction scope(recycleBin);
     const int count = recycleBin.DeleteSubtree(index);
     if (count <= 0) return false;
+    recycledRemoved(index, count, parent, current);
+    return true;
+}
 
+void TreeCommands::recycledRemoved(int index, int count, int parent, int current) {
+    TreeStore& recycleBin = trees_->recycleBin();
+    NoteTreeView* recycleView = trees_->recycleBinView();
     const IndexShift shift = IndexShift::Removed(index, count);
     if (recycleBin.NodeCount() != 0) {
         trees_->recycleBinModel()->removeSubtree(index, count);
@@ -288,7 +338,6 @@ bool TreeCommands::purgeRecycledNote(int index) {
     if (current >= 0 && shift.map(current) < 0 && !recycleView->selectNode(index)) {
         recycleView->selectNode(trees_->recycleBinModel()->nodeCount() - 1);
     }
-    return true;
 }
 
 bool TreeCommands::purgeSelectedRecycledNote() {

@@ -114,6 +114,12 @@ private:
     bool ensureRoot(TreeKind tree);
     // Ends an open title edit before a command changes the tree under it.
     void endRename();
+    // Moves recycle-bin subtree `from` into the notebook (PasteNote's placement at *to, which
+    // then holds the first restored item). False, changing nothing, when it cannot.
+    bool restoreRecycledNote(int from, int* to, bool asSibling);
+    // The recycle bin's view after subtree `index` (`count` items, under `parent`) left its
+    // store: items removed, the parent's icon, a new root, the selection (`current` before).
+    void recycledRemoved(int index, int count, int parent, int current);
 
     NoteTrees* trees_;
     NoteSession* session_;

@@ -15,7 +15,6 @@
 #include "app/tree_commands/title_editor.h"
 #include "app/tree_fixture.h"
 #include "app/trees/note_tree_view.h"
-#include "support/durable_bytes.h"
 #include "app/trees/note_trees.h"
 #include "app/trees/outline_model.h"
 #include "app/widgets/message_box.h"
@@ -23,6 +22,8 @@
 #include "app/window/program.h"
 #include "editor/note_editor.h"
 #include "store/tree_store.h"
+#include "support/durable_bytes.h"
+#include "support/recorded_calls.h"
 #include "support/temp_dir.h"
 
 using qm::TreeKind;
@@ -87,6 +88,8 @@ private slots:
     void viewKeepsItsOpenedItemsAcrossANewNote();
     void commandsChangeTheViewsInPlace_data();
     void commandsChangeTheViewsInPlace();
+    void eachCommandSyncsEachStoreOnce_data();
+    void eachCommandSyncsEachStoreOnce();
 
 private:
     qm::MainWindow& start();
@@ -797,6 +800,62 @@ void TreeCommandsTest::commandsChangeTheViewsInPlace() {
     QCOMPARE(view->currentIndex().data().toString(), current);
     QVERIFY(view->selectionModel()->isSelected(view->currentIndex()));
     QCOMPARE(session().loadedNote(), view->selectedNode());
+}
+
+void TreeCommandsTest::eachCommandSyncsEachStoreOnce_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("notebookSyncs");
+    QTest::addColumn<int>("recycleSyncs");
+
+    // A new leaf under B also turns B into a folder; moving C1 under A, or deleting it, turns C
+    // into a leaf; Y is restored before A2.
+    QTest::newRow("new note") << "new" << 1 << 0;
+    QTest::newRow("rename") << "rename" << 1 << 0;
+    QTest::newRow("move") << "move" << 1 << 0;
+    QTest::newRow("delete") << "delete" << 1 << 1;
+    QTest::newRow("restore") << "restore" << 1 << 1;
+    QTest::newRow("purge") << "purge" << 0 << 1;
+}
+
+// The edits of one command go to each store's log in one durable group: one sync per store.
+void TreeCommandsTest::eachCommandSyncsEachStoreOnce() {
+    QFETCH(QString, command);
+    QFETCH(int, notebookSyncs);
+    QFETCH(int, recycleSyncs);
+    start();
+    qm::NoteTreeView* view = trees().notebookView();
+    const bool restore = command == QLatin1String("restore");
+    const bool purge = command == QLatin1String("purge");
+    QVERIFY(view->selectNode(command == QLatin1String("delete") ? 6 : restore ? 2 : 4));
+    if (command == QLatin1String("move")) {
+        QVERIFY(view->selectNode(6));
+        commands().cutNote();
+        QVERIFY(view->selectNode(1));
+    }
+    if (restore || purge) {
+        QVERIFY(trees().recycleBinView()->selectNode(3));
+        commands().cutRecycledNote();
+    }
+    // Counted per log: the settings file is no part of it.
+    qm::testing::CallRecord record;
+    if (command == QLatin1String("new")) {
+        QVERIFY(commands().newChildNote() > 0);
+    } else if (command == QLatin1String("rename")) {
+        QVERIFY(commands().renameNote(4, QStringLiteral("改名")));
+    } else if (command == QLatin1String("move")) {
+        QVERIFY(commands().pasteNote(false));
+    } else if (command == QLatin1String("delete")) {
+        QCOMPARE(commands().deleteNote(), 1);
+    } else if (restore) {
+        QVERIFY(commands().pasteNote(true));
+    } else if (purge) {
+        QVERIFY(commands().purgeSelectedRecycledNote());
+    }
+    record.Stop();
+    QCOMPARE(record.Count(qm::fileio::kSync, "笔记本.qm.log"), notebookSyncs);
+    QCOMPARE(record.Count(qm::fileio::kSync, "回收站.qm.log"), recycleSyncs);
+    commands().titleEditor()->cancel();
+    verifyInStep();
 }
 
 QTEST_MAIN(TreeCommandsTest)
