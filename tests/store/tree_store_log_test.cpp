@@ -356,6 +356,8 @@ TEST_F(TreeStoreLogTest, ImportsLoggedWhileMadeEndAsOneEditWould) {
             EXPECT_EQ(store->ReadNode(c.target + 300, kFieldBody), std::string(9000, 'n'));
         }
     }
+}
+
 // A checkpoint writes its snapshot in slices; records of any size around the slice's size (a
 // large record is written from where it lies, a slice at a time) reach the file byte for byte.
 TEST_F(TreeStoreLogTest, CheckpointWritesRecordsOfAnySizeWhole) {
