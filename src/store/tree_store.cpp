@@ -867,7 +867,10 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
         if (!keepOld) path = newPath;
     }
     if (fields.body) {
-        if (!path.empty() && WriteBodyFile(path, *fields.body)) {
+        if (!path.empty() && fields.bodyInFile) {
+            staleBodyFiles_.erase(path);  // the caller has written the file
+            body.clear();
+        } else if (!path.empty() && WriteBodyFile(path, *fields.body)) {
             body.clear();
         } else {
             body = SanitizeField(*fields.body);

@@ -54,6 +54,10 @@ struct NodeFields {
     std::optional<std::string> externalPath;
     std::optional<int32_t> selStart;
     std::optional<int32_t> selLength;
+    // With a body and a non-empty external path: the caller has already written the body into
+    // that file (WriteExternalFile, on any thread), so UpdateNode does not write it again and
+    // the body given is not used.
+    bool bodyInFile = false;
 };
 
 // One record as read by ReadNode; integers parsed by the file's integer rule.
@@ -310,7 +314,8 @@ public:
     void CommitBatch();
 
     // External body files. Paths are resolved against the program folder (ResolvePath).
-    // Writes the bytes (creating folders); false on failure or for a Windows drive path.
+    // Writes the bytes (creating folders); false on failure or for a Windows drive path. Safe
+    // on any thread while the program folder stays as it is.
     bool WriteExternalFile(const std::string& path, std::string_view bytes) const;
     // The file's text decoded to GB18030; empty when it cannot be read.
     std::string ReadExternalFile(const std::string& path) const;

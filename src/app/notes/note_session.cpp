@@ -1,11 +1,14 @@
 #include "app/notes/note_session.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include "app/trees/note_tree_view.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/settings_adapters.h"
+#include "common/charset.h"
 #include "editor/note_editor.h"
+#include "editor/off_thread.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "store/external_file.h"
@@ -24,6 +27,18 @@ const std::string& ExternalPrefix() {
 bool IsOwnExternalPath(const std::string& path) {
     return path.compare(0, ExternalPrefix().size(), ExternalPrefix()) == 0;
 }
+
+// Marks the session busy for the scope's life.
+class BusyScope {
+public:
+    explicit BusyScope(bool* busy) : busy_(busy) { *busy_ = true; }
+    ~BusyScope() { *busy_ = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool* busy_;
+};
 
 }  // namespace
 
@@ -80,6 +95,11 @@ void NoteSession::showSelectedNote() {
         suppressNext_ = false;
         return;
     }
+    if (busy_) {
+        // Selected by the program while a large text is loaded or saved: handled after it.
+        QTimer::singleShot(0, this, &NoteSession::showSelectedNote);
+        return;
+    }
     const int selected = view_->selectedNode();
     if (selected < 0) return;  // a cleared view has nothing to show
     if (blocked()) return;
@@ -92,10 +112,7 @@ void NoteSession::showSelectedNote() {
     NodeRecord record;
     notebook_->ReadNode(loadedNote_, 0, &record, true);
     loadedText_ = std::move(record.body);
-    emit noteLoading(loadedNote_);
-    editor_->setText(loadedText_);
-    editor_->showRange(record.selStart, record.selLength);
-    emit noteShown(loadedNote_);
+    showLoadedText(record);
 
     UseMainSection(*settings_);
     settings::Write(*settings_, settings::kSelectedTreeItem, selected);
@@ -103,11 +120,20 @@ void NoteSession::showSelectedNote() {
 
 void NoteSession::reloadLoadedNote() {
     if (loadedNote_ < 0) return;
+    if (busy_) return;
     NodeRecord record;
     notebook_->ReadNode(loadedNote_, 0, &record, true);
     loadedText_ = std::move(record.body);
+    showLoadedText(record);
+}
+
+void NoteSession::showLoadedText(const NodeRecord& record) {
     emit noteLoading(loadedNote_);
-    editor_->setText(loadedText_);
+    {
+        const BusyScope busy(&busy_);
+        editor_->loadText(loadedText_);
+    }
+    savedChanges_ = editor_->changeCount();
     editor_->showRange(record.selStart, record.selLength);
     emit noteShown(loadedNote_);
 }
@@ -116,14 +142,16 @@ void NoteSession::saveCurrentNote(bool force) {
     if (loadedNote_ < 0) return;
     if (textHeld_) return;  // the editor holds part of the note; the store holds all of it
     if (view_->selectedNode() == loadedNote_ && !force) return;
+    if (busy_) return;  // the text is being loaded or saved right now
 
-    std::string text = editor_->getText();
-    if (text == loadedText_) {
+    unsigned long changes = 0;
+    std::optional<std::string> text = changedText(&changes);
+    if (!text) {
         notebook_->SetField(loadedNote_, kFieldSelStart, std::to_string(editor_->selectionStart()));
         notebook_->SetField(loadedNote_, kFieldSelLength,
                             std::to_string(editor_->selectionLength()));
     } else {
-        writeChangedText(std::move(text));
+        writeChangedText(std::move(*text), changes);
     }
     // Changes an automatic save already wrote count here, as if this save had written them.
     if (uncounted_) {
@@ -133,13 +161,38 @@ void NoteSession::saveCurrentNote(bool force) {
 }
 
 bool NoteSession::saveUnsavedChanges() {
-    if (loadedNote_ < 0 || textHeld_) return false;
-    std::string text = editor_->getText();
-    if (text == loadedText_) return false;
-    return writeChangedText(std::move(text));
+    if (loadedNote_ < 0 || textHeld_ || busy_) return false;
+    unsigned long changes = 0;
+    std::optional<std::string> text = changedText(&changes);
+    if (!text) return false;
+    return writeChangedText(std::move(*text), changes);
 }
 
-bool NoteSession::writeChangedText(std::string text) {
+std::optional<std::string> NoteSession::changedText(unsigned long* changes) {
+    *changes = editor_->changeCount();
+    if (*changes == savedChanges_) return std::nullopt;
+    std::string text;
+    bool same = false;
+    if (static_cast<size_t>(editor_->textLength()) < kOffThreadBytes) {
+        text = editor_->getText();
+        same = text == loadedText_;
+    } else {
+        // User input waits meanwhile, so the editor text and loadedText_ stay as they are.
+        const std::string utf8 = editor_->getTextUtf8();
+        const BusyScope busy(&busy_);
+        RunOffThread([&] {
+            text = Utf8ToGb18030(utf8);
+            same = text == loadedText_;
+        });
+    }
+    if (same) {
+        savedChanges_ = *changes;
+        return std::nullopt;
+    }
+    return text;
+}
+
+bool NoteSession::writeChangedText(std::string text, unsigned long changes) {
     std::string path = notebook_->GetField(loadedNote_, kFieldExternalPath);
     // Only names of our own making move; a file the user chose keeps the body at any length.
     if (text.size() <= static_cast<size_t>(kExternalThreshold)) {
@@ -149,7 +202,13 @@ bool NoteSession::writeChangedText(std::string text) {
     }
 
     NodeFields fields;
-    fields.body = text;
+    if (text.size() >= kOffThreadBytes && !path.empty()) {
+        // A large body goes into its file on a worker; the record is updated here after it.
+        const BusyScope busy(&busy_);
+        RunOffThread([&] { fields.bodyInFile = notebook_->WriteExternalFile(path, text); });
+    }
+    // A body the worker could not write is written (and its failure handled) by the store.
+    fields.body = fields.bodyInFile ? std::string() : text;
     fields.externalPath = path;
     fields.selStart = editor_->selectionStart();
     fields.selLength = editor_->selectionLength();
@@ -163,6 +222,7 @@ bool NoteSession::writeChangedText(std::string text) {
     }
     failureShown_ = false;
     loadedText_ = std::move(text);
+    savedChanges_ = changes;
     uncounted_ = true;
     return true;
 }

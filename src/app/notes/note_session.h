@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace qm {
 
 class NoteEditor;
 class NoteTreeView;
+struct NodeRecord;
 class SettingsStore;
 class TreeStore;
 
@@ -69,6 +71,11 @@ public:
     using SelectionBlocker = std::function<bool(QString* warning)>;
     void addSelectionBlocker(SelectionBlocker blocker);
 
+    // True while a note is laid into the editor or a large text is saved off the window's
+    // thread (the window answers meanwhile): saves asked for then are skipped (the text they
+    // would write is the one being loaded or saved) and a selection change waits for the end.
+    bool busy() const { return busy_; }
+
     NoteEditor* editor() const { return editor_; }
     TreeStore& notebook() const { return *notebook_; }
 
@@ -92,7 +99,14 @@ private:
     bool blocked();
     // Writes `text` (differing from loadedText_) into the loaded note as a changed save.
     // False, with "笔记保存失败！" shown once per run of failures, when the store refuses.
-    bool writeChangedText(std::string text);
+    // `changes` is the editor's change count when `text` was read.
+    bool writeChangedText(std::string text, unsigned long changes);
+    // The editor text when it differs from loadedText_, with the editor's change count at the
+    // time it was read; nullopt when it is the same. A large text is converted and compared
+    // off the window's thread.
+    std::optional<std::string> changedText(unsigned long* changes);
+    // Puts loadedText_ into the editor (a new document) with the saved selection.
+    void showLoadedText(const NodeRecord& record);
 
     NoteEditor* editor_;
     TreeStore* notebook_;
@@ -104,6 +118,10 @@ private:
     bool failureShown_ = false;
     bool suppressNext_ = false;
     bool textHeld_ = false;
+    bool busy_ = false;
+    // The editor's change count when its text last equalled loadedText_: while it stays the
+    // same, a save need not read the text to know it is unchanged.
+    unsigned long savedChanges_ = 0;
     std::vector<SelectionBlocker> blockers_;
     std::function<void()> changedSaveHandler_;
 };

@@ -1,0 +1,20 @@
+#include "editor/off_thread.h"
+
+#include <QEventLoop>
+#include <QThread>
+#include <memory>
+
+namespace qm {
+
+void RunOffThread(const std::function<void()>& work) {
+    QEventLoop loop;
+    const std::unique_ptr<QThread> thread(QThread::create(work));
+    // Queued, so a worker that ends before the loop runs still ends it.
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    thread->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+}
+
+}  // namespace qm
