@@ -1,6 +1,8 @@
 #include "editor/off_thread.h"
 
+#include <QCursor>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QThread>
 #include <memory>
 
@@ -13,7 +15,10 @@ void RunOffThread(const std::function<void()>& work) {
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     thread->start();
+    // The pointer tells why clicks and keys wait.
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QGuiApplication::restoreOverrideCursor();
     thread->wait();
 }
 

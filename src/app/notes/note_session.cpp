@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/notes/background_save.h"
 #include "app/trees/note_tree_view.h"
 #include "app/widgets/message_box.h"
 #include "app/widgets/settings_adapters.h"
@@ -48,8 +49,10 @@ NoteSession::NoteSession(NoteEditor* editor, TreeStore* notebook, NoteTreeView* 
       editor_(editor),
       notebook_(notebook),
       view_(notebookView),
-      settings_(settings) {
+      settings_(settings),
+      background_(new BackgroundSave(notebook, this)) {
     connect(editor_, &NoteEditor::keyReleased, this, &NoteSession::onEditorKeyReleased);
+    connect(background_, &BackgroundSave::finished, this, &NoteSession::onBackgroundSaved);
 }
 
 NoteSession::~NoteSession() = default;
@@ -75,6 +78,7 @@ bool NoteSession::selectQuietly(int item) {
 }
 
 void NoteSession::forgetLoadedNote() {
+    waitForBackgroundSave();
     loadedNote_ = -1;
     uncounted_ = false;
 }
@@ -106,12 +110,11 @@ void NoteSession::showSelectedNote() {
 
     emit pathShowRequested(selected);
     saveCurrentNote(false);  // the note being left; the tree already selects the new one
+    waitForBackgroundSave();  // (when the save above had nothing to do)
 
     loadedNote_ = selected;
     uncounted_ = false;
-    NodeRecord record;
-    notebook_->ReadNode(loadedNote_, 0, &record, true);
-    loadedText_ = std::move(record.body);
+    const NodeRecord record = readLoadedNote();
     showLoadedText(record);
 
     UseMainSection(*settings_);
@@ -121,10 +124,26 @@ void NoteSession::showSelectedNote() {
 void NoteSession::reloadLoadedNote() {
     if (loadedNote_ < 0) return;
     if (busy_) return;
-    NodeRecord record;
-    notebook_->ReadNode(loadedNote_, 0, &record, true);
-    loadedText_ = std::move(record.body);
+    waitForBackgroundSave();
+    const NodeRecord record = readLoadedNote();
     showLoadedText(record);
+}
+
+NodeRecord NoteSession::readLoadedNote() {
+    ++loadedGeneration_;
+    NodeRecord record;
+    notebook_->ReadNode(loadedNote_, 0, &record, true, true);
+    if (record.bodyFile.empty()) {
+        loadedText_ = std::move(record.body);
+    } else {
+        // A body file may hold hundreds of megabytes: read and decoded on a worker.
+        const BusyScope busy(&busy_);
+        std::string text;
+        RunOffThread(
+            [this, &record, &text] { text = notebook_->ReadExternalFile(record.bodyFile); });
+        loadedText_ = std::move(text);
+    }
+    return record;
 }
 
 void NoteSession::showLoadedText(const NodeRecord& record) {
@@ -139,7 +158,8 @@ void NoteSession::showLoadedText(const NodeRecord& record) {
 }
 
 void NoteSession::saveCurrentNote(bool force) {
-    if (loadedNote_ < 0) return;
+    if (loadedNote_ < 0 || busy_) return;
+    waitForBackgroundSave();
     if (textHeld_) return;  // the editor holds part of the note; the store holds all of it
     if (view_->selectedNode() == loadedNote_ && !force) return;
     if (busy_) return;  // the text is being loaded or saved right now
@@ -162,10 +182,81 @@ void NoteSession::saveCurrentNote(bool force) {
 
 bool NoteSession::saveUnsavedChanges() {
     if (loadedNote_ < 0 || textHeld_ || busy_) return false;
+    if (background_->running()) {
+        saveAgain_ = true;  // started again when the running one ends
+        return false;
+    }
+    if (editor_->changeCount() == savedChanges_) return false;
+    if (static_cast<size_t>(editor_->textLength()) >= kOffThreadBytes && startBackgroundSave()) {
+        return false;
+    }
     unsigned long changes = 0;
     std::optional<std::string> text = changedText(&changes);
     if (!text) return false;
     return writeChangedText(std::move(*text), changes);
+}
+
+void NoteSession::waitForBackgroundSave() {
+    if (!background_->running()) return;
+    const BusyScope busy(&busy_);
+    background_->wait();
+}
+
+bool NoteSession::startBackgroundSave() {
+    std::string path = notebook_->GetField(loadedNote_, kFieldExternalPath);
+    const bool newPath = path.empty();
+    if (newPath) path = NewExternalName();
+    if (IsDrivePath(path)) return false;
+    BackgroundSave::Job job;
+    job.note = loadedNote_;
+    job.changes = editor_->changeCount();
+    job.generation = loadedGeneration_;
+    job.utf8 = editor_->getTextUtf8();
+    job.reference = loadedText_;
+    job.path = path;
+    if (!background_->start(std::move(job))) return false;
+    backgroundNewPath_ = newPath;
+    return true;
+}
+
+void NoteSession::onBackgroundSaved() {
+    BackgroundSave::Outcome outcome = background_->takeOutcome();
+    // The result counts only for the note and the text it started from, and while the record
+    // still names the file it wrote (the properties dialog may have changed it meanwhile).
+    bool current = outcome.note == loadedNote_ && outcome.generation == loadedGeneration_;
+    if (current) {
+        const std::string stored = notebook_->GetField(loadedNote_, kFieldExternalPath);
+        current = stored == outcome.path || (backgroundNewPath_ && stored.empty());
+    }
+    if (!current) {
+        if (outcome.written && backgroundNewPath_) {
+            RemoveFile(notebook_->ResolvePath(outcome.path));  // no record names it
+        }
+        return;
+    }
+    if (outcome.same) {
+        savedChanges_ = outcome.changes;
+    } else if (outcome.written) {
+        // A file that could not be written is left to the next save, which goes through the
+        // store and reports the failure.
+        NodeFields fields;
+        fields.body = std::string();
+        fields.bodyInFile = true;
+        fields.externalPath = outcome.path;
+        fields.selStart = editor_->selectionStart();
+        fields.selLength = editor_->selectionLength();
+        if (notebook_->UpdateNode(loadedNote_, fields)) {
+            loadedText_ = std::move(outcome.text);
+            ++loadedGeneration_;
+            savedChanges_ = outcome.changes;
+            uncounted_ = true;
+            emit backgroundSaved();
+        }
+    }
+    if (saveAgain_) {
+        saveAgain_ = false;
+        saveUnsavedChanges();
+    }
 }
 
 std::optional<std::string> NoteSession::changedText(unsigned long* changes) {
@@ -222,6 +313,7 @@ bool NoteSession::writeChangedText(std::string text, unsigned long changes) {
     }
     failureShown_ = false;
     loadedText_ = std::move(text);
+    ++loadedGeneration_;
     savedChanges_ = changes;
     uncounted_ = true;
     return true;

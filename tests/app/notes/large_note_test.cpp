@@ -3,11 +3,13 @@
 // included); an unchanged note is not written again; undo stays within the note shown.
 #include <sys/stat.h>
 
+#include <QSignalSpy>
 #include <QtTest>
 #include <filesystem>
 #include <string>
 
 #include "app/note_window.h"
+#include "app/notes/auto_save.h"
 #include "common/charset.h"
 #include "editor/off_thread.h"
 
@@ -50,6 +52,8 @@ private slots:
     void savedTextReachesTheFileByteForByte();
     void unchangedLargeNoteIsNotWrittenAgain();
     void undoStaysWithinTheNoteShown();
+    void automaticSaveDuringALoadWritesNothing();
+    void typingGoesOnWhileABackgroundSaveRuns();
 
 private:
     std::unique_ptr<NoteWindow> w_;
@@ -78,7 +82,11 @@ void LargeNoteTest::savedTextReachesTheFileByteForByte() {
     w_->editor().insertText(qm::Utf8ToGb18030("尾😀"));  // typed at the end
     const std::string expected = text + qm::Utf8ToGb18030("尾😀");
     if (automatic) {
-        QVERIFY(w_->notes().saveUnsavedChanges());
+        // In the background: the call returns at once, the signal follows the write.
+        QSignalSpy saved(&w_->notes(), &qm::NoteSession::backgroundSaved);
+        QVERIFY(!w_->notes().saveUnsavedChanges());
+        w_->notes().waitForBackgroundSave();
+        QCOMPARE(saved.size(), 1);
     } else {
         QTest::keyClick(w_->editor().focusProxy(), Qt::Key_F12);
         QCoreApplication::processEvents();
@@ -118,7 +126,10 @@ void LargeNoteTest::unchangedLargeNoteIsNotWrittenAgain() {
     w_->click(1);
     w_->editor().insertText("x");
     w_->editor().undo();
+    QSignalSpy saved(&w_->notes(), &qm::NoteSession::backgroundSaved);
     QVERIFY(!w_->notes().saveUnsavedChanges());
+    w_->notes().waitForBackgroundSave();
+    QCOMPARE(saved.size(), 0);
     QCOMPARE(Inode(file), written);
 }
 
@@ -127,6 +138,7 @@ void LargeNoteTest::undoStaysWithinTheNoteShown() {
     w_->start();
     w_->click(1);
     w_->type(QStringLiteral("第一条"));
+    w_->editor().showRange(w_->editor().textLength(), 0);
     w_->editor().insertText("typed");
     w_->click(2);
     QVERIFY(!w_->editor().canUndo());
@@ -134,6 +146,44 @@ void LargeNoteTest::undoStaysWithinTheNoteShown() {
     QCOMPARE(w_->shown(), QString());
     w_->click(1);
     QCOMPARE(w_->shown(), QStringLiteral("第一条typed"));
+}
+
+// The window answers timers while a large note is laid into the editor: an automatic save due
+// then must not write the editor's old text into the note being loaded.
+void LargeNoteTest::automaticSaveDuringALoadWritesNothing() {
+    const std::string large = LargeText(6u << 20, true, "large end");
+    qm::NodeFields fields;
+    fields.body = large;
+    fields.externalPath = qm::NoteSession::NewExternalName();
+    w_->writeNotebook(2, 2, fields);
+    w_->start();
+    w_->window().autoSave()->setDelay(0);
+    w_->window().autoSave()->setLongestWait(0);
+    w_->click(1);
+    w_->type(QStringLiteral("typed into the first note"));
+    w_->click(2);  // saves note 1, then loads note 2 while the timer is due
+    QVERIFY(w_->editor().getText() == large);
+    QTest::qWait(50);
+    QVERIFY(ReadFileBytes(BodyFile(*w_, 2)) == large);
+    QCOMPARE(qm::FromGb(w_->field(1, 7)), QStringLiteral("typed into the first note"));
+}
+
+// The automatic save of a large note does not hold the user up: text typed while it runs is
+// taken by the next one, asked for meanwhile, and a switch waits for both to end.
+void LargeNoteTest::typingGoesOnWhileABackgroundSaveRuns() {
+    const std::string text = LargeText(4u << 20, true, "");
+    w_->writeNotebook(2);
+    w_->start();
+    w_->click(1);
+    w_->editor().setText(text);
+    QVERIFY(!w_->notes().saveUnsavedChanges());  // started
+    w_->editor().showRange(w_->editor().textLength(), 0);
+    w_->editor().insertText("more");             // typed while it runs
+    QVERIFY(!w_->notes().saveUnsavedChanges());  // asked for again: runs after the first
+    QTRY_VERIFY_WITH_TIMEOUT(w_->notes().loadedText() == text + "more", 60000);
+    w_->editor().insertText(" and the end");
+    w_->click(2);  // a switch waits for a running save, then saves what is left
+    QVERIFY(ReadFileBytes(BodyFile(*w_, 1)) == text + "more and the end");
 }
 
 QTEST_MAIN(LargeNoteTest)
