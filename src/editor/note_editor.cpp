@@ -16,6 +16,7 @@
 #include "editor/editor_context_menu.h"
 #include "editor/line_number_margin.h"
 #include "editor/off_thread.h"
+#include "editor/view_accessibility.h"
 #include "editor/wrap_limit.h"
 
 namespace qm {
@@ -70,8 +71,20 @@ bool FontSpec::operator==(const FontSpec& other) const {
            bold == other.bold && underline == other.underline && italic == other.italic;
 }
 
+namespace {
+
+// The view, followed by the accessibility factory that must be asked before QScintilla's (which
+// the first view installs).
+QsciScintillaBase* NewView(QWidget* parent) {
+    auto* view = new QsciScintillaBase(parent);
+    InstallViewAccessibility();
+    return view;
+}
+
+}  // namespace
+
 NoteEditor::NoteEditor(const FontSpec& font, QWidget* parent)
-    : QWidget(parent), view_(new QsciScintillaBase(this)) {
+    : QWidget(parent), view_(NewView(this)) {
     configure();
     setFont(font);
 
