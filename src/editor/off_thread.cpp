@@ -8,7 +8,7 @@
 
 namespace qm {
 
-void RunOffThread(const std::function<void()>& work) {
+void RunOffThread(const std::function<void()>& work, bool answerTimers) {
     QEventLoop loop;
     const std::unique_ptr<QThread> thread(QThread::create(work));
     // Queued, so a worker that ends before the loop runs still ends it.
@@ -17,7 +17,9 @@ void RunOffThread(const std::function<void()>& work) {
     thread->start();
     // The pointer tells why clicks and keys wait.
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents;
+    if (!answerTimers) flags |= QEventLoop::X11ExcludeTimers;  // honoured on every Unix dispatcher
+    loop.exec(flags);
     QGuiApplication::restoreOverrideCursor();
     thread->wait();
 }

@@ -13,7 +13,8 @@ namespace qm {
 constexpr size_t kOffThreadBytes = size_t{1} << 20;
 
 // Runs `work` on a new thread and returns when it has finished. Needs a running application
-// object; the caller's objects stay untouched by user input until the return.
-void RunOffThread(const std::function<void()>& work);
+// object; the caller's objects stay untouched by user input until the return. Without
+// `answerTimers` the window's timers wait as well, for work on objects that timers use.
+void RunOffThread(const std::function<void()>& work, bool answerTimers = true);
 
 }  // namespace qm

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 #include <string>
 #include <thread>
 
@@ -164,6 +165,22 @@ TEST(OffThreadTest, WorkRunsElsewhereWhileTheWindowAnswers) {
     });
     EXPECT_NE(worker, std::this_thread::get_id());
     EXPECT_TRUE(answered);  // the posted call ran during the wait
+}
+
+TEST(OffThreadTest, TimersCanBeHeldBackWhileThePostedEventsAreAnswered) {
+    bool answered = false;
+    bool fired = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [&fired] { fired = true; });
+    timer.start(0);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&answered] { answered = true; }, Qt::QueuedConnection);
+    RunOffThread([] { QThread::msleep(100); }, false);
+    EXPECT_TRUE(answered);
+    EXPECT_FALSE(fired);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fired);  // after the work
 }
 
 }  // namespace
