@@ -212,8 +212,9 @@ void NoteEditor::loadText(std::string_view text) {
     const bool wasReadOnly = readOnly();
     ++changes_;
     emit textModified();
-    DocumentBuild build(reinterpret_cast<void*>(
-        send(Sci::SCI_CREATELOADER, static_cast<unsigned long>(text.size() + text.size() / 2))));
+    // No room is reserved here: zero-filling hundreds of megabytes of text and style buffers
+    // would hold up the window; the document grows on the worker as the text arrives.
+    DocumentBuild build(reinterpret_cast<void*>(send(Sci::SCI_CREATELOADER, 0)));
     const auto fill = [&build, text] { build.add(text); };
     if (text.size() >= kOffThreadBytes) {
         RunOffThread(fill);
