@@ -212,23 +212,29 @@ void NoteEditor::loadText(std::string_view text) {
     const bool wasReadOnly = readOnly();
     ++changes_;
     emit textModified();
-    // No room is reserved here: zero-filling hundreds of megabytes of text and style buffers
-    // would hold up the window; the document grows on the worker as the text arrives.
-    DocumentBuild build(reinterpret_cast<void*>(send(Sci::SCI_CREATELOADER, 0)));
-    const auto fill = [&build, text] { build.add(text); };
+    std::unique_ptr<DocumentBuild> build;
+    const auto fill = [this, &build, text] {
+        // The loader reserves room for the whole text, zero-filling hundreds of megabytes of
+        // text and style buffers for a large note: so it is made here, on the worker. The
+        // message only makes a new document and touches nothing of the view.
+        const auto room = static_cast<unsigned long>(text.size() + text.size() / 2);
+        build = std::make_unique<DocumentBuild>(
+            reinterpret_cast<void*>(send(Sci::SCI_CREATELOADER, room)));
+        build->add(text);
+    };
     if (text.size() >= kOffThreadBytes) {
         RunOffThread(fill);
     } else {
         fill();
     }
-    void* document = build.take();
+    void* document = build->take();
     if (document == nullptr) {  // no loader: the text goes in the ordinary way
         setText(text);
         send(Sci::SCI_EMPTYUNDOBUFFER);
         return;
     }
     // Wrapping is decided before the view meets the text, which is then never queued for it.
-    setWrapping(build.utf8Bytes() <= kWrapByteLimit && build.lines() <= kWrapLineLimit);
+    setWrapping(build->utf8Bytes() <= kWrapByteLimit && build->lines() <= kWrapLineLimit);
     send(Sci::SCI_SETDOCPOINTER, 0, reinterpret_cast<long>(document));
     send(Sci::SCI_RELEASEDOCUMENT, 0, reinterpret_cast<long>(document));  // the view holds it
     // Code page, line breaks, undo and read-only belong to the document, not the view.
