@@ -4,6 +4,7 @@
 
 #include "common/charset.h"
 #include "editor/note_editor.h"
+#include "editor/wrap_limit.h"
 
 namespace qm {
 
@@ -32,8 +33,41 @@ void LinkStyler::restyleLine(int line) {
     styleLine(start, editor_.getTextRangeUtf8(start, next));
 }
 
+bool LinkStyler::checkLazy() {
+    lazy_ = static_cast<size_t>(editor_.textLength()) > kWrapByteLimit ||
+            static_cast<size_t>(editor_.lineCount()) > kWrapLineLimit;
+    if (!lazy_) lazyTo_ = -1;
+    return lazy_;
+}
+
+void LinkStyler::restyleShown() {
+    if (linksOff_) return;
+    const int first = editor_.firstShownLine();
+    const int last = editor_.lastShownLine();
+    for (int line = first; line <= last; ++line) restyleLine(line);
+    const int caret = editor_.currentLine();
+    if (caret < first || caret > last) restyleLine(caret);
+    const int from = editor_.lineStartPosition(std::min(first, caret));
+    const int to = editor_.lineEndPosition(std::max(last, caret));
+    // Text inserted since the last call may have pushed styled links further on.
+    const int length = editor_.textLength();
+    if (length > lazyLength_ && lazyFrom_ <= lazyTo_) lazyTo_ += length - lazyLength_;
+    lazyLength_ = length;
+    if (lazyFrom_ > lazyTo_) {
+        lazyFrom_ = from;
+        lazyTo_ = to;
+    } else {
+        lazyFrom_ = std::min(lazyFrom_, from);
+        lazyTo_ = std::max(lazyTo_, to);
+    }
+}
+
 void LinkStyler::restyleAll() {
     if (linksOff_) return;
+    if (checkLazy()) {
+        restyleShown();
+        return;
+    }
     // One read of the document, cut at the line breaks.
     const std::string text = editor_.getTextRangeUtf8(0, editor_.textLength());
     size_t start = 0;
@@ -52,6 +86,13 @@ void LinkStyler::restyleAll() {
 
 void LinkStyler::onUpdateUI() {
     if (linksOff_) return;
+    // A text that grew past the limits by editing turns lazy here; one that shrank stays lazy
+    // until it is replaced.
+    if (lazy_ || checkLazy()) {
+        fullRestylePending_ = false;
+        restyleShown();
+        return;
+    }
     const int count = editor_.lineCount();
     int cur = 0;
     if (fullRestylePending_) {
@@ -81,6 +122,7 @@ void LinkStyler::onUpdateUI() {
 }
 
 void LinkStyler::onTextReplaced() {
+    lazyTo_ = -1;
     restyleAll();
     const int cur = editor_.currentLine();
     lastLineCount_ = editor_.lineCount();
@@ -94,7 +136,16 @@ void LinkStyler::setLinkHighlighting(bool off, bool deferred) {
     linksOff_ = off;
     if (deferred) return;
     if (off) {
-        editor_.setStyling(0, editor_.textLength(), NoteEditor::kPlainStyle);
+        if (lazy_) {
+            // Only what lazy styling has touched can hold link styles.
+            const int to = std::min(lazyTo_, editor_.textLength());
+            if (lazyFrom_ < to) {
+                editor_.setStyling(lazyFrom_, to - lazyFrom_, NoteEditor::kPlainStyle);
+            }
+            lazyTo_ = -1;
+        } else {
+            editor_.setStyling(0, editor_.textLength(), NoteEditor::kPlainStyle);
+        }
     } else {
         restyleAll();
     }

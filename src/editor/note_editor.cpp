@@ -12,8 +12,11 @@
 #include <algorithm>
 
 #include "common/charset.h"
+#include "editor/document_build.h"
 #include "editor/editor_context_menu.h"
 #include "editor/line_number_margin.h"
+#include "editor/off_thread.h"
+#include "editor/view_accessibility.h"
 #include "editor/wrap_limit.h"
 
 namespace qm {
@@ -68,8 +71,20 @@ bool FontSpec::operator==(const FontSpec& other) const {
            bold == other.bold && underline == other.underline && italic == other.italic;
 }
 
+namespace {
+
+// The view, followed by the accessibility factory that must be asked before QScintilla's (which
+// the first view installs).
+QsciScintillaBase* NewView(QWidget* parent) {
+    auto* view = new QsciScintillaBase(parent);
+    InstallViewAccessibility();
+    return view;
+}
+
+}  // namespace
+
 NoteEditor::NoteEditor(const FontSpec& font, QWidget* parent)
-    : QWidget(parent), view_(new QsciScintillaBase(this)) {
+    : QWidget(parent), view_(NewView(this)) {
     configure();
     setFont(font);
 
@@ -79,10 +94,21 @@ NoteEditor::NoteEditor(const FontSpec& font, QWidget* parent)
 
     connect(view_, &Sci::SCN_CHARADDED, this, [this](int ch) { emit charAdded(ch); });
     connect(view_, &Sci::SCN_MODIFIED, this,
-            [this](int, int type, const char*, int, int, int, int, int, int, int) {
-                if (type & kTextChangeEvents) emit textModified();
+            [this](int, int type, const char*, int length, int, int, int, int, int, int) {
+                if (type & kTextChangeEvents) {
+                    ++changes_;
+                    // A large insertion unwraps before it arrives: laying it out wrapped first
+                    // would cost seconds.
+                    if ((type & Sci::SC_MOD_BEFOREINSERT) &&
+                        static_cast<size_t>(textLength()) + static_cast<size_t>(length) >
+                            kWrapByteLimit) {
+                        unwrapWhenLarge(length);
+                    }
+                    emit textModified();
+                }
             });
     connect(view_, &Sci::SCN_UPDATEUI, this, [this](int) {
+        unwrapWhenLarge();
         updateLineNumberWidth();
         emit uiUpdated();
     });
@@ -142,12 +168,33 @@ void NoteEditor::updateLineNumberWidth() {
 }
 
 std::string NoteEditor::getText() const {
+    // The document's own bytes, made contiguous, converted without a copy of their own.
+    const auto* text = reinterpret_cast<const char*>(send(Sci::SCI_GETCHARACTERPOINTER));
     const long length = send(Sci::SCI_GETLENGTH);
-    std::string utf8(static_cast<size_t>(length) + 1, '\0');
-    view_->SendScintilla(Sci::SCI_GETTEXT, static_cast<unsigned long>(utf8.size()),
-                         static_cast<void*>(utf8.data()));
-    utf8.resize(static_cast<size_t>(length));
-    return Utf8ToGb18030(utf8);
+    if (text == nullptr || length <= 0) return {};
+    return Utf8ToGb18030(std::string_view(text, static_cast<size_t>(length)));
+}
+
+std::string NoteEditor::getTextUtf8() const {
+    const auto* text = reinterpret_cast<const char*>(send(Sci::SCI_GETCHARACTERPOINTER));
+    const long length = send(Sci::SCI_GETLENGTH);
+    if (text == nullptr || length <= 0) return {};
+    return std::string(text, static_cast<size_t>(length));
+}
+
+void NoteEditor::setWrapping(bool wrap) {
+    send(Sci::SCI_SETWRAPMODE, wrap ? Sci::SC_WRAP_CHAR : Sci::SC_WRAP_NONE);
+    send(Sci::SCI_SETHSCROLLBAR, wrap ? 0 : 1);
+}
+
+bool NoteEditor::wrapsLines() const { return send(Sci::SCI_GETWRAPMODE) != Sci::SC_WRAP_NONE; }
+
+void NoteEditor::unwrapWhenLarge(int arriving) {
+    if (!wrapsLines()) return;
+    if (static_cast<size_t>(textLength()) + static_cast<size_t>(arriving) > kWrapByteLimit ||
+        static_cast<size_t>(lineCount()) > kWrapLineLimit) {
+        setWrapping(false);
+    }
 }
 
 void NoteEditor::setUtf8Text(const std::string& utf8) {
@@ -155,10 +202,47 @@ void NoteEditor::setUtf8Text(const std::string& utf8) {
     // A large text is shown unwrapped: wrapping it froze the window for seconds at Ctrl+End.
     // The mode is set before the text arrives so that the large text is never queued for
     // wrapping.
-    const bool wrap = WrapsText(utf8);
-    send(Sci::SCI_SETWRAPMODE, wrap ? Sci::SC_WRAP_CHAR : Sci::SC_WRAP_NONE);
-    send(Sci::SCI_SETHSCROLLBAR, wrap ? 0 : 1);
+    setWrapping(WrapsText(utf8));
     view_->SendScintilla(Sci::SCI_SETTEXT, utf8.c_str());
+    emit textReplaced(lineCount() == linesBefore);
+}
+
+void NoteEditor::loadText(std::string_view text) {
+    const int linesBefore = lineCount();
+    const bool wasReadOnly = readOnly();
+    ++changes_;
+    emit textModified();
+    std::unique_ptr<DocumentBuild> build;
+    const auto fill = [this, &build, text] {
+        // The loader reserves room for the whole text, zero-filling hundreds of megabytes of
+        // text and style buffers for a large note: so it is made here, on the worker. The
+        // message only makes a new document and touches nothing of the view.
+        const auto room = static_cast<unsigned long>(text.size() + text.size() / 2);
+        build = std::make_unique<DocumentBuild>(
+            reinterpret_cast<void*>(send(Sci::SCI_CREATELOADER, room)));
+        build->add(text);
+    };
+    if (text.size() >= kOffThreadBytes) {
+        RunOffThread(fill);
+    } else {
+        fill();
+    }
+    void* document = build->take();
+    if (document == nullptr) {  // no loader: the text goes in the ordinary way
+        setText(text);
+        send(Sci::SCI_EMPTYUNDOBUFFER);
+        return;
+    }
+    // Wrapping is decided before the view meets the text, which is then never queued for it.
+    setWrapping(build->utf8Bytes() <= kWrapByteLimit && build->lines() <= kWrapLineLimit);
+    send(Sci::SCI_SETDOCPOINTER, 0, reinterpret_cast<long>(document));
+    send(Sci::SCI_RELEASEDOCUMENT, 0, reinterpret_cast<long>(document));  // the view holds it
+    // Code page, line breaks, undo and read-only belong to the document, not the view.
+    send(Sci::SCI_SETCODEPAGE, Sci::SC_CP_UTF8);
+    send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_CRLF);
+    send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    send(Sci::SCI_EMPTYUNDOBUFFER);
+    setReadOnly(wasReadOnly);
     emit textReplaced(lineCount() == linesBefore);
 }
 
@@ -332,6 +416,15 @@ int NoteEditor::lineCount() const { return static_cast<int>(send(Sci::SCI_GETLIN
 
 int NoteEditor::lineFromPosition(int position) const {
     return static_cast<int>(send(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
+}
+
+int NoteEditor::firstShownLine() const {
+    return static_cast<int>(send(Sci::SCI_DOCLINEFROMVISIBLE, send(Sci::SCI_GETFIRSTVISIBLELINE)));
+}
+
+int NoteEditor::lastShownLine() const {
+    const long last = send(Sci::SCI_GETFIRSTVISIBLELINE) + send(Sci::SCI_LINESONSCREEN);
+    return std::min(static_cast<int>(send(Sci::SCI_DOCLINEFROMVISIBLE, last)), lineCount() - 1);
 }
 
 void NoteEditor::setStyling(int start, int length, int style) {

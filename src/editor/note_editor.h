@@ -56,8 +56,19 @@ public:
     std::string getText() const;
     // Replaces the whole document; afterwards textReplaced tells whether the line count stayed.
     // A text past the wrap limits (editor/wrap_limit.h) is shown unwrapped, with a horizontal
-    // bar; any other text wraps at characters.
+    // bar; any other text wraps at characters. A text that grows past the limits by editing
+    // is unwrapped at the next UI update.
     void setText(std::string_view text);
+    // Shows a note's text: like setText, but in a new document with no undo history (undo never
+    // brings back another note's text), and a text of a megabyte or more is converted and laid
+    // into the document on a worker thread while the window keeps answering (user input waits).
+    // The caret goes to the start.
+    void loadText(std::string_view text);
+    // The whole document as its own UTF-8 bytes, copied out in one piece (no conversion).
+    std::string getTextUtf8() const;
+    // How many changes the document has seen (insertions, deletions, replacements, loads):
+    // two equal readings mean the text did not change between them.
+    unsigned long changeCount() const { return changes_; }
     // Appends at the document end; the caret and the view stay where they are.
     void appendText(std::string_view text);
     // Replaces the selection with `text` (inserts at the caret when nothing is selected); the
@@ -128,6 +139,11 @@ public:
     int textLength() const;
     int lineCount() const;
     int lineFromPosition(int position) const;
+    // The first and the last document line in view (of a line partly in view as well).
+    int firstShownLine() const;
+    int lastShownLine() const;
+    // True while lines wrap at characters (false past the wrap limits).
+    bool wrapsLines() const;
     // Gives start .. start + length one of the text styles above.
     void setStyling(int start, int length, int style);
     int styleAt(int position) const;
@@ -170,6 +186,11 @@ private:
     void configure();
     void applyStyle(int style, const FontSpec& font);
     void updateLineNumberWidth();
+    // Sets wrapping (and the horizontal bar that comes with its absence).
+    void setWrapping(bool wrap);
+    // Unwraps a wrapped text that has grown (or is about to grow by `arriving` bytes) past the
+    // wrap limits.
+    void unwrapWhenLarge(int arriving = 0);
     void insertTab();
     void showContextMenu(const QPoint& globalPos);
     void postHover(int position, bool ended);
@@ -177,6 +198,7 @@ private:
     QsciScintillaBase* view_;  // owned by this widget
     FontSpec font_;
     int lastShownLine_ = 0;
+    unsigned long changes_ = 0;
 };
 
 }  // namespace qm

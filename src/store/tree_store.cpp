@@ -938,7 +938,10 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
         if (!keepOld) path = newPath;
     }
     if (fields.body) {
-        if (!path.empty() && WriteBodyFile(path, *fields.body)) {
+        if (!path.empty() && fields.bodyInFile) {
+            staleBodyFiles_.erase(path);  // the caller has written the file
+            body.clear();
+        } else if (!path.empty() && WriteBodyFile(path, *fields.body)) {
             body.clear();
         } else {
             body = SanitizeField(*fields.body);
@@ -1001,7 +1004,8 @@ std::string TreeStore::BodyText(std::string_view body, const std::string& extern
     return std::string(body);
 }
 
-std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, bool withBody) {
+std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, bool withBody,
+                                bool bodyFileLater) {
     // The accessed time is no user's work: it is logged without a sync of its own.
     const EditGroup group(this, false);
     if (!ValidIndex(index)) return {};
@@ -1011,7 +1015,13 @@ std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, boo
         const std::string now = NowText();
         SetFieldBytes(index, kFieldAccessed, now);
         record[kFieldAccessed - 1] = now;
-        record[kFieldBody - 1] = BodyText(record[kFieldBody - 1], record[kFieldExternalPath - 1]);
+        const std::string& path = record[kFieldExternalPath - 1];
+        if (bodyFileLater && out != nullptr && BodyFileHolds(path)) {
+            out->bodyFile = path;
+            record[kFieldBody - 1].clear();
+        } else {
+            record[kFieldBody - 1] = BodyText(record[kFieldBody - 1], path);
+        }
     }
     if (out != nullptr) {
         out->title = record[kFieldTitle - 1];

@@ -54,6 +54,10 @@ struct NodeFields {
     std::optional<std::string> externalPath;
     std::optional<int32_t> selStart;
     std::optional<int32_t> selLength;
+    // With a body and a non-empty external path: the caller has already written the body into
+    // that file (WriteExternalFile, on any thread), so UpdateNode does not write it again and
+    // the body given is not used.
+    bool bodyInFile = false;
 };
 
 // One record as read by ReadNode; integers parsed by the file's integer rule.
@@ -65,6 +69,9 @@ struct NodeRecord {
     int32_t expandState = 0;
     int32_t depth = 0;
     std::string body;  // filled only when the body was read
+    // With ReadNode's bodyFileLater: the stored path of the file that holds the body, which the
+    // caller reads itself (ReadExternalFile); body stays empty then. Empty otherwise.
+    std::string bodyFile;
     std::string externalPath;
     int32_t selStart = 0;
     int32_t selLength = 0;
@@ -268,8 +275,10 @@ public:
     // out of range, with nothing written). Fills `record` when given. With `withBody` or
     // fieldNumber 7 the body is read (from its external file when one exists) and the accessed
     // time is written; otherwise nothing changes.
+    // With `bodyFileLater` a body kept in its file is not read here but named in
+    // record->bodyFile, so that a large file can be read on another thread.
     std::string ReadNode(int index, int fieldNumber, NodeRecord* record = nullptr,
-                         bool withBody = false);
+                         bool withBody = false, bool bodyFileLater = false);
 
     // Field `fieldNumber` as text; empty when out of range. Field 7 comes from the external
     // file when one exists, and writes the accessed time.
@@ -350,9 +359,11 @@ public:
     void AbandonLoggedBatch();
 
     // External body files. Paths are resolved against the program folder (ResolvePath).
-    // Writes the bytes (creating folders); false on failure or for a Windows drive path.
+    // Writes the bytes (creating folders); false on failure or for a Windows drive path. Safe
+    // on any thread while the program folder stays as it is.
     bool WriteExternalFile(const std::string& path, std::string_view bytes) const;
-    // The file's text decoded to GB18030; empty when it cannot be read.
+    // The file's text decoded to GB18030; empty when it cannot be read. Safe on any thread
+    // while the program folder stays as it is.
     std::string ReadExternalFile(const std::string& path) const;
     // Moves the file (copying across file systems), creating the destination's folders.
     bool MoveExternalFile(const std::string& from, const std::string& to) const;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "editor/wrap_limit.h"
 #include "editor_test_support.h"
 
 namespace qm {
@@ -186,6 +187,47 @@ TEST(LinkStylerRulesTest, LinkAtIncludesThePositionRightAfterTheLink) {
                  {editor.textLength(), Gb("qm:\\笔记")},
                  {-5, ""}};
     for (const Case& c : cases) EXPECT_EQ(styler.linkAt(c.position), c.link) << c.position;
+}
+
+TEST(LinkStylerLazyTest, ALargeTextIsStyledWhereItIsShown) {
+    auto editor = ShownEditor();
+    ASSERT_NE(editor, nullptr);
+    LinkStyler styler(*editor);
+    // Past the line limit: a link on the first line, in the middle and on the last line.
+    std::string text = "www.first.cn\r\n";
+    for (size_t i = 0; i < kWrapLineLimit + 10; ++i) {
+        text += i == kWrapLineLimit / 2 ? "www.mid.cn\r\n" : "plain line\r\n";
+    }
+    text += "www.last.cn";
+    editor->loadText(text);
+    Repaint(*editor);
+    ASSERT_TRUE(styler.lazy());
+    const int middle = editor->lineStartPosition(static_cast<int>(kWrapLineLimit / 2) + 1);
+    const int last = editor->lineStartPosition(editor->lineCount() - 1);
+    EXPECT_EQ(StylesOf(*editor, 0, 12), "111111111111");
+    EXPECT_EQ(StylesOf(*editor, last), "00000000000") << "out of view: not styled yet";
+
+    editor->showRange(last, 0);
+    Repaint(*editor);
+    EXPECT_EQ(StylesOf(*editor, last), "11111111111") << "scrolled into view";
+    EXPECT_EQ(StylesOf(*editor, middle, middle + 10), "0000000000") << "never shown";
+
+    styler.setLinkHighlighting(true);
+    EXPECT_EQ(StylesOf(*editor, 0, 12), "000000000000");
+    EXPECT_EQ(StylesOf(*editor, last), "00000000000");
+}
+
+TEST(LinkStylerLazyTest, ATextGrowingPastTheLimitsTurnsLazy) {
+    auto editor = ShownEditor();
+    ASSERT_NE(editor, nullptr);
+    LinkStyler styler(*editor);
+    editor->loadText("www.a.cn");
+    Repaint(*editor);
+    EXPECT_FALSE(styler.lazy());
+    editor->appendText("\r\n" + std::string(kWrapByteLimit, 'x'));
+    Repaint(*editor);
+    EXPECT_TRUE(styler.lazy());
+    EXPECT_EQ(StylesOf(*editor, 0, 8), "11111111");
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ AutoSave::AutoSave(NoteSession* session, QWidget* window, QObject* parent)
     });
     connect(session_, &NoteSession::noteShown, &timer_, &QTimer::stop);
     connect(session_, &NoteSession::noteShown, &deadline_, &QTimer::stop);
+    // A large text is saved in the background; its end is a save as well.
+    connect(session_, &NoteSession::backgroundSaved, this, &AutoSave::saved);
     window_->installEventFilter(this);
 }
 

@@ -3,7 +3,7 @@
 // (so that typing without a pause is saved too), and at once when the window loses the focus,
 // is hidden or minimized. Writes go through NoteSession::saveUnsavedChanges (the rules of a forced
 // save, no backup count, the editor left untouched) and only when the text differs from the
-// text last loaded or saved.
+// text last loaded or saved; a text of a megabyte or more is saved in the background.
 #pragma once
 
 #include <QObject>

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QThread>
 #include <atomic>
 
+#include "editor/off_thread.h"
 #include "store/checkpoint_task.h"
 #include "store/tree_store.h"
 
@@ -89,6 +91,26 @@ bool CheckpointScheduler::checkpointNow() {
     waitForWorker();
     bool ok = true;
     for (Watch& w : watches_) ok = w.store->Checkpoint() && ok;
+    return ok;
+}
+
+bool CheckpointScheduler::checkpointBeforeEnd() {
+    timer_.stop();
+    if (running()) {
+        // Its end is told through checkpointFinished, after which the worker is no longer ours.
+        QEventLoop loop;
+        connect(this, &CheckpointScheduler::checkpointFinished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    waitForWorker();
+    bool ok = true;
+    for (Watch& w : watches_) {
+        const std::shared_ptr<CheckpointTask> task = w.store->StartCheckpoint();
+        if (task == nullptr) continue;  // nothing logged, or the store's close retries
+        bool written = false;
+        RunOffThread([&task, &written] { written = task->Run(); });
+        ok = written && ok;
+    }
     return ok;
 }
 

@@ -1,7 +1,7 @@
 // Brings the tree files up to date from their edit logs without stopping the window: a
 // checkpoint starts on a worker thread when a store's log is past its limit or has been quiet
 // for a few seconds; before a backup copies the notebook file the checkpoint runs at once.
-// (A clean close checkpoints in the store itself.)
+// (A clean close checkpoints in the store itself; checkpointBeforeEnd leaves it nothing to do.)
 #pragma once
 
 #include <QObject>
@@ -33,6 +33,10 @@ public:
     // Waits for a running checkpoint, then checkpoints every store on this thread. True when
     // every file holds its image.
     bool checkpointNow();
+    // The same at the end of the program, with the window answering meanwhile: the running
+    // checkpoint is waited for and each store is checkpointed on a worker (writing a large
+    // notebook takes seconds). No checkpoint starts by itself afterwards.
+    bool checkpointBeforeEnd();
     bool running() const { return worker_ != nullptr; }
 
 signals:

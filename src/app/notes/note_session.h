@@ -6,13 +6,16 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qm {
 
+class BackgroundSave;
 class NoteEditor;
 class NoteTreeView;
+struct NodeRecord;
 class SettingsStore;
 class TreeStore;
 
@@ -49,6 +52,10 @@ public:
     // next save of this note by a switch, F12 or closing counts it. Returns true when it
     // wrote. Never touches the editor.
     bool saveUnsavedChanges();
+    // The automatic save of a text of a megabyte or more runs in the background (the user goes
+    // on typing): saveUnsavedChanges starts it and returns false; backgroundSaved follows when
+    // the note holds the text. Every other save, load or forget waits for it first.
+    void waitForBackgroundSave();
     // Selects `item` in the notebook tree without saving or loading anything for that one
     // selection change. Returns false and changes nothing when the item does not exist.
     bool selectQuietly(int item);
@@ -69,6 +76,11 @@ public:
     using SelectionBlocker = std::function<bool(QString* warning)>;
     void addSelectionBlocker(SelectionBlocker blocker);
 
+    // True while a note is laid into the editor or a large text is saved off the window's
+    // thread (the window answers meanwhile): saves asked for then are skipped (the text they
+    // would write is the one being loaded or saved) and a selection change waits for the end.
+    bool busy() const { return busy_; }
+
     NoteEditor* editor() const { return editor_; }
     TreeStore& notebook() const { return *notebook_; }
 
@@ -85,6 +97,8 @@ signals:
     void noteLoading(int index);
     // Note `index` was loaded into the editor.
     void noteShown(int index);
+    // A background save has written the loaded note.
+    void backgroundSaved();
 
 private:
     // F12 released in the editor: forced save, then the beep.
@@ -92,7 +106,20 @@ private:
     bool blocked();
     // Writes `text` (differing from loadedText_) into the loaded note as a changed save.
     // False, with "笔记保存失败！" shown once per run of failures, when the store refuses.
-    bool writeChangedText(std::string text);
+    // `changes` is the editor's change count when `text` was read.
+    bool writeChangedText(std::string text, unsigned long changes);
+    // The editor text when it differs from loadedText_, with the editor's change count at the
+    // time it was read; nullopt when it is the same. A large text is converted and compared
+    // off the window's thread.
+    std::optional<std::string> changedText(unsigned long* changes);
+    // Reads the loaded note's record, and its body into loadedText_ (a body file on a worker).
+    NodeRecord readLoadedNote();
+    // Starts the background save of the editor text; false when it cannot run there (the body
+    // stays in the record: a Windows drive path).
+    bool startBackgroundSave();
+    void onBackgroundSaved();
+    // Puts loadedText_ into the editor (a new document) with the saved selection.
+    void showLoadedText(const NodeRecord& record);
 
     NoteEditor* editor_;
     TreeStore* notebook_;
@@ -104,6 +131,14 @@ private:
     bool failureShown_ = false;
     bool suppressNext_ = false;
     bool textHeld_ = false;
+    bool busy_ = false;
+    // The editor's change count when its text last equalled loadedText_: while it stays the
+    // same, a save need not read the text to know it is unchanged.
+    unsigned long savedChanges_ = 0;
+    unsigned long loadedGeneration_ = 0;  // grows whenever loadedText_ changes
+    BackgroundSave* background_;
+    bool backgroundNewPath_ = false;  // the running job writes a file no record names yet
+    bool saveAgain_ = false;          // an automatic save was asked for while one ran
     std::vector<SelectionBlocker> blockers_;
     std::function<void()> changedSaveHandler_;
 };

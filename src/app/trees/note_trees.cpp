@@ -7,6 +7,7 @@
 #include "app/trees/note_tree_view.h"
 #include "app/trees/outline_model.h"
 #include "common/qt_text.h"
+#include "editor/off_thread.h"
 #include "store/tree_store.h"
 
 namespace qm {
@@ -21,8 +22,16 @@ std::string FilePath(const QString& folder, const QString& name) {
 // root was needed and could not be added.
 bool OpenTree(TreeStore& store, const std::string& path, OutlineModel* model,
               const QString& rootTitle, bool* writable) {
-    *writable = store.Open(path);
-    model->reload();
+    // A large notebook takes seconds to open and to outline: done on a worker while the window
+    // paints; its timers wait meanwhile, as they use the stores.
+    OutlineModel::Snapshot snapshot;
+    RunOffThread(
+        [&] {
+            *writable = store.Open(path);
+            snapshot = OutlineModel::ReadSnapshot(&store);
+        },
+        false);
+    model->reload(std::move(snapshot));
     if (store.NodeCount() != 0) return true;
     NodeFields root;
     root.title = ToGb(rootTitle);

@@ -27,10 +27,21 @@ OutlineRow RowOfRecord(const NodeRecord& record) {
 OutlineModel::OutlineModel(TreeStore* store, QObject* parent)
     : QAbstractItemModel(parent), store_(store) {}
 
-void OutlineModel::reload() {
+OutlineModel::Snapshot OutlineModel::ReadSnapshot(TreeStore* store) {
+    Snapshot snapshot;
+    snapshot.rows = ParseOutlineRows(store->BuildOutline());
+    snapshot.parents = OutlineParents(snapshot.rows);
+    snapshot.titles.reserve(snapshot.rows.size());
+    for (const OutlineRow& row : snapshot.rows) snapshot.titles.push_back(FromGb(row.title));
+    return snapshot;
+}
+
+void OutlineModel::reload() { reload(ReadSnapshot(store_)); }
+
+void OutlineModel::reload(Snapshot snapshot) {
     beginResetModel();
-    std::vector<OutlineRow> rows = ParseOutlineRows(store_->BuildOutline());
-    const std::vector<int> parents = OutlineParents(rows);
+    std::vector<OutlineRow>& rows = snapshot.rows;
+    const std::vector<int>& parents = snapshot.parents;
     items_.clear();
     freeSlots_.clear();
     top_.clear();
@@ -39,7 +50,7 @@ void OutlineModel::reload() {
     for (size_t node = 0; node < rows.size(); ++node) {
         Item& item = items_[node];
         item.row = std::move(rows[node]);
-        item.title = FromGb(item.row.title);
+        item.title = std::move(snapshot.titles[node]);
         item.parent = parents[node];
         item.node = static_cast<int>(node);
         std::vector<int>& siblings = childrenOfSlot(item.parent);

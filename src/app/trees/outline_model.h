@@ -30,6 +30,16 @@ public:
 
     // Rebuilds every item from the store's outline rows (a model reset).
     void reload();
+    // The store's outline rows parsed for reload(Snapshot), the slow part of a reload: runs on
+    // any thread while nothing else uses the store (BuildOutline may repair records).
+    struct Snapshot {
+        std::vector<OutlineRow> rows;
+        std::vector<int> parents;
+        std::vector<QString> titles;
+    };
+    static Snapshot ReadSnapshot(TreeStore* store);
+    // Rebuilds every item from a snapshot of this model's store taken since its last edit.
+    void reload(Snapshot snapshot);
 
     // In-place updates after one edit of the store. Each returns true when the model now shows
     // the store's change; a change the model cannot follow row by row (rows that would take

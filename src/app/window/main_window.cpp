@@ -195,6 +195,7 @@ void MainWindow::buildNoteFeatures() {
     // The tree files follow their edit logs in the background, and at once before a backup.
     auto* checkpoints =
         new CheckpointScheduler({&trees_->notebook(), &trees_->recycleBin()}, this);
+    checkpoints_ = checkpoints;
     backup_->setBeforeCopy([checkpoints] { checkpoints->checkpointNow(); });
     // Files that cannot be written are told, retried and asked about at the end.
     writeWatch_ = new WriteFailureWatch({{&trees_->notebook(), QStringLiteral("笔记本")},
@@ -422,6 +423,8 @@ void MainWindow::shutDown() {
                                 QDir::tempPath()});
     endProgram();
 }
+
+void MainWindow::finishWrites() { checkpoints_->checkpointBeforeEnd(); }
 
 void MainWindow::restartProgram() {
     saveBeforeClosing();

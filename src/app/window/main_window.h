@@ -16,6 +16,7 @@ class AutoTyping;
 class AutostartEntry;
 class AutoSave;
 class Backup;
+class CheckpointScheduler;
 class DropTarget;
 class CalculatorButton;
 class EditorPane;
@@ -65,6 +66,9 @@ public:
     // A shutdown signal or the session's end: exits as exitProgram does without asking anyone;
     // changes that cannot be written go to a copy in the home or temporary folder.
     void shutDown();
+    // Before the window goes: brings the tree files up to date from their logs on a worker,
+    // answering meanwhile, so the stores' own close has nothing left to write.
+    void finishWrites();
 
     // Sets the check state of toolbar button `index` (toggles it when `show` is not given),
     // writes "工具条显示.<index>" unless `persist` is false, and lays out again. Returns false
@@ -158,6 +162,7 @@ private:
     EditorPane* editorPane_ = nullptr;
     NoteSession* noteSession_ = nullptr;
     Backup* backup_ = nullptr;
+    CheckpointScheduler* checkpoints_ = nullptr;
     AutoSave* autoSave_ = nullptr;
     PathCommands* paths_ = nullptr;
     SearchController* search_ = nullptr;

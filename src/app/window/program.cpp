@@ -26,6 +26,7 @@ Session::Session(const StartOptions& options) : settings_(std::make_unique<Setti
 }
 
 Session::~Session() {
+    window_->finishWrites();
     window_.reset();
     settings_.reset();
 }

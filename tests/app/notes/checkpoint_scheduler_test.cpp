@@ -95,6 +95,33 @@ private slots:
         QVERIFY(ReadFileBytes(w.file("笔记本.qm")).find("idle edit") != std::string::npos);
     }
 
+    // The end of the program writes on a worker: posted events are answered while it runs, a
+    // checkpoint already running is waited for, and the file then holds every edit.
+    void endOfProgramWritesOnAWorkerAndAnswers() {
+        testing::NoteWindow w;
+        WriteLargeNotebook(w);
+        w.start();
+        TreeStore& store = w.notebook();
+        CheckpointScheduler scheduler({&store});
+        QVERIFY(store.SetField(5, kFieldTitle, "first edit"));
+        QVERIFY(scheduler.startNow());
+        QVERIFY(store.SetField(9, kFieldTitle, "edit during"));
+
+        int answered = 0;
+        QTimer probe;
+        probe.setInterval(0);
+        connect(&probe, &QTimer::timeout, &scheduler, [&answered] { ++answered; });
+        probe.start();
+        QVERIFY(scheduler.checkpointBeforeEnd());
+        probe.stop();
+        QVERIFY(answered > 0);
+        QVERIFY(!scheduler.running());
+        QVERIFY(!store.HasLoggedEdits());
+        const std::string file = DurableBytes(w.file("笔记本.qm"));
+        QVERIFY(file == store.image());
+        QVERIFY(file.find("edit during") != std::string::npos);
+    }
+
     // A backup copies a file that holds every edit, even one made a moment before.
     void backupCopiesTheCheckpointedFile() {
         testing::NoteWindow w;

@@ -1,0 +1,27 @@
+#include "editor/off_thread.h"
+
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QThread>
+#include <memory>
+
+namespace qm {
+
+void RunOffThread(const std::function<void()>& work, bool answerTimers) {
+    QEventLoop loop;
+    const std::unique_ptr<QThread> thread(QThread::create(work));
+    // Queued, so a worker that ends before the loop runs still ends it.
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    thread->start();
+    // The pointer tells why clicks and keys wait.
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents;
+    if (!answerTimers) flags |= QEventLoop::X11ExcludeTimers;  // honoured on every Unix dispatcher
+    loop.exec(flags);
+    QGuiApplication::restoreOverrideCursor();
+    thread->wait();
+}
+
+}  // namespace qm
