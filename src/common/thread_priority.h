@@ -1,5 +1,5 @@
-// Background threads (reading an import, writing its records into the log) give way to the
-// window's thread when the processors are busy, so that the window keeps answering at once.
+// Background threads (reading an import, writing its records into the log, checkpoints,
+// speech synthesis) give way to the window's thread when the processors are busy.
 #pragma once
 
 namespace qm {

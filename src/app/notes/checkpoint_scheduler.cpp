@@ -1,14 +1,11 @@
 #include "app/notes/checkpoint_scheduler.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <QDateTime>
 #include <QEventLoop>
 #include <QThread>
 #include <atomic>
 
+#include "common/thread_priority.h"
 #include "editor/off_thread.h"
 #include "store/checkpoint_task.h"
 #include "store/tree_store.h"
@@ -17,7 +14,6 @@ namespace qm {
 
 namespace {
 constexpr int kTickMs = 500;
-constexpr int kWorkerNice = 10;
 }  // namespace
 
 CheckpointScheduler::CheckpointScheduler(std::vector<TreeStore*> stores, QObject* parent)
@@ -64,7 +60,7 @@ bool CheckpointScheduler::start(TreeStore* store) {
         // Below the window's thread for the processor: its copying and checksums must not
         // delay the window's events on a busy machine (Qt's LowPriority does not change that
         // under Linux's default policy).
-        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
+        LowerCurrentThreadPriority();
         ok->store(task->Run());
     });
     const int generation = ++generation_;

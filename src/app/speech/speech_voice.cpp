@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "common/thread_priority.h"
 #include "tools/speech/speech_engine.h"
 #include "tools/speech/wave_writer.h"
 #include "tools/speech/word_span.h"
@@ -16,12 +17,6 @@ namespace qm {
 
 namespace {
 constexpr int kFeedIntervalMs = 20;
-
-// Synthesis yields the processor to the window's thread: on a busy machine a worker at the
-// same priority holds the window up for a whole time slice.
-void LowerThisThreadsPriority() {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-}
 
 // A save has no listener waiting for its sound, only a file: it runs as batch work at the
 // lowest priority, so it never preempts the window's thread when that wakes up, and takes
@@ -119,7 +114,9 @@ void SpeechVoice::startStream(int charBase, int64_t base) {
     const std::string rest = text_.substr(static_cast<size_t>(Utf8OffsetOfChar(text_, charBase)));
     SpeechEngine* synthesizer = engine();
     stream->thread = std::thread([stream, rest, synthesizer] {
-        LowerThisThreadsPriority();
+        // Synthesis yields the processor to the window's thread: on a busy machine a worker at
+        // the same priority holds the window up for a whole time slice.
+        LowerCurrentThreadPriority();
         synthesizer->Synthesize(
             rest,
             [stream](const int16_t* s, size_t n) {
