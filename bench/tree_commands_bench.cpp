@@ -4,7 +4,7 @@
 // without (the floor), each at a note near the start, the middle and the end of the file. The
 // view's own part is the difference; the rebuild of the notebook view from the store's outline
 // (what every command used to cost on top) is timed on its own. The last table gives each command
-// beside its floor.
+// beside its floor. LayoutView times one full layout of the notebook view's open rows on its own.
 //
 // The program folder is generated once into a temporary folder, removed at the end.
 #include <benchmark/benchmark.h>
@@ -225,6 +225,24 @@ void RebuildView(benchmark::State& state) {
     for (auto _ : state) g->window().trees()->notebookModel()->reload();
 }
 
+// The notebook view lays out all its open rows again, as Qt's tree view does after a row
+// insertion, removal or move under an open item.
+void LayoutView(benchmark::State& state) {
+    NoteTreeView& view = g->view();
+    int rows = 0;
+    for (auto _ : state) {
+        view.doItemsLayout();
+        state.PauseTiming();
+        rows = 0;
+        for (QModelIndex index = view.model()->index(0, 0); index.isValid();
+             index = view.indexBelow(index)) {
+            ++rows;
+        }
+        state.ResumeTiming();
+    }
+    state.counters["open_rows"] = rows;
+}
+
 class RatioReporter : public qm::bench::TimeKeepingReporter {
 public:
     void PrintRatios() const {
@@ -281,6 +299,7 @@ int main(int argc, char** argv) {
         }
     }
     reg("RebuildView", RebuildView, 10);
+    reg("LayoutView", LayoutView, 50);
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -149,6 +149,9 @@ void NoteEditor::configure() {
     send(Sci::SCI_SETVSCROLLBAR, 1);
     send(Sci::SCI_SETHSCROLLBAR, 0);
     send(Sci::SCI_SETWRAPMODE, Sci::SC_WRAP_CHAR);
+    // The lines measured to wrap a newly shown note are kept for drawing the page: with only
+    // the caret's line cached, each visible line was laid out twice.
+    send(Sci::SCI_SETLAYOUTCACHE, Sci::SC_CACHE_PAGE);
 
     send(Sci::SCI_SETCARETLINEVISIBLE, 1);
     send(Sci::SCI_SETCARETLINEBACK, ToScintillaColour(kLightGrey));

@@ -96,6 +96,9 @@ inline QString ModelMismatch(const OutlineModel& model, const TreeStore& store) 
             OutlineModel::nodeOf(index.parent()) != parents[static_cast<size_t>(node)]) {
             return QStringLiteral("item %1 differs from its node").arg(node);
         }
+        if (model.hasChildren(index) != (model.rowCount(index) > 0)) {
+            return QStringLiteral("item %1 tells wrongly whether it has children").arg(node);
+        }
     }
     // Walked the way a view walks it (rows under parents), the model meets the nodes in order.
     int expected = 0;

@@ -58,6 +58,8 @@ void OutlineModel::reload(Snapshot snapshot) {
         siblings.push_back(static_cast<int>(node));
         order_[node] = static_cast<int>(node);
     }
+    hasChildren_.assign(items_.size(), 0);
+    for (size_t slot = 0; slot < items_.size(); ++slot) noteChildren(static_cast<int>(slot));
     endResetModel();
 }
 
@@ -69,6 +71,7 @@ bool OutlineModel::fallBack() {
 int OutlineModel::newSlot() {
     if (freeSlots_.empty()) {
         items_.emplace_back();
+        hasChildren_.push_back(0);
         return static_cast<int>(items_.size() - 1);
     }
     const int slot = freeSlots_.back();
@@ -79,12 +82,19 @@ int OutlineModel::newSlot() {
 void OutlineModel::freeSlot(int slot) {
     Item& item = items_[static_cast<size_t>(slot)];
     item = Item{};
+    hasChildren_[static_cast<size_t>(slot)] = 0;
     freeSlots_.push_back(slot);
 }
 
 QModelIndex OutlineModel::indexOfSlot(int slot) const {
     if (slot < 0) return {};
     return createIndex(items_[static_cast<size_t>(slot)].position, 0, static_cast<quintptr>(slot));
+}
+
+void OutlineModel::noteChildren(int slot) {
+    if (slot < 0) return;
+    hasChildren_[static_cast<size_t>(slot)] =
+        items_[static_cast<size_t>(slot)].children.empty() ? 0 : 1;
 }
 
 void OutlineModel::renumber(int from, int to) {
@@ -183,6 +193,7 @@ bool OutlineModel::insertOutlineRows(int firstNode, std::vector<OutlineRow> rows
             item.parent = open.back();
             item.position = static_cast<int>(siblings.size());
             siblings.push_back(slot);
+            noteChildren(open.back());
         }
         open.push_back(slot);
         newSlots.push_back(slot);
@@ -194,6 +205,7 @@ bool OutlineModel::insertOutlineRows(int firstNode, std::vector<OutlineRow> rows
         if (items_[static_cast<size_t>(slot)].parent == parentSlot) rootSlots.push_back(slot);
     }
     siblings.insert(siblings.begin() + position, rootSlots.begin(), rootSlots.end());
+    noteChildren(parentSlot);
     renumberPositions(parentSlot, position + roots);
     order_.insert(order_.begin() + firstNode, newSlots.begin(), newSlots.end());
     renumber(firstNode, nodeCount());
@@ -212,6 +224,7 @@ bool OutlineModel::removeSubtree(int node, int count) {
     beginRemoveRows(indexOfSlot(parentSlot), position, position);
     std::vector<int>& siblings = childrenOfSlot(parentSlot);
     siblings.erase(siblings.begin() + position);
+    noteChildren(parentSlot);
     renumberPositions(parentSlot, position);
     for (int n = node; n <= last; ++n) freeSlot(order_[static_cast<size_t>(n)]);
     order_.erase(order_.begin() + node, order_.begin() + last + 1);
@@ -251,10 +264,12 @@ bool OutlineModel::moveSubtree(int fromNode, int toNode) {
     }
     std::vector<int>& oldSiblings = childrenOfSlot(oldParent);
     oldSiblings.erase(oldSiblings.begin() + oldPosition);
+    noteChildren(oldParent);
     renumberPositions(oldParent, oldPosition);
     if (newParent == oldParent && destination > oldPosition) --destination;
     std::vector<int>& newSiblings = childrenOfSlot(newParent);
     newSiblings.insert(newSiblings.begin() + destination, slot);
+    noteChildren(newParent);
     renumberPositions(newParent, destination);
     items_[static_cast<size_t>(slot)].parent = newParent;
     for (int n = fromNode; n <= last; ++n) {
@@ -331,6 +346,12 @@ int OutlineModel::rowCount(const QModelIndex& parent) const {
     const int parentSlot = parent.isValid() ? static_cast<int>(parent.internalId()) : -1;
     if (parentSlot >= static_cast<int>(items_.size())) return 0;
     return static_cast<int>(childrenOfSlot(parentSlot).size());
+}
+
+bool OutlineModel::hasChildren(const QModelIndex& parent) const {
+    if (!parent.isValid()) return !top_.empty();
+    if (parent.column() != 0 || parent.internalId() >= hasChildren_.size()) return false;
+    return hasChildren_[static_cast<size_t>(parent.internalId())] != 0;
 }
 
 int OutlineModel::columnCount(const QModelIndex&) const { return 1; }

@@ -82,6 +82,9 @@ public:
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
+    // Answered from a small table by slot: the tree view asks it for every open row on each
+    // layout, and the items themselves are too large to stay in the cache.
+    bool hasChildren(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -110,6 +113,8 @@ private:
         return slot < 0 ? top_ : items_[static_cast<size_t>(slot)].children;
     }
     QModelIndex indexOfSlot(int slot) const;
+    // Brings hasChildren_ in step with the children of `slot` (nothing for the top, -1).
+    void noteChildren(int slot);
     // Sets the node number of the slots of order_[from, to).
     void renumber(int from, int to);
     // Positions of the children of `parentSlot` from `from` on.
@@ -121,6 +126,8 @@ private:
 
     TreeStore* store_;
     std::vector<Item> items_;  // by slot
+    // By slot: 1 while the item has children (kept in step with Item::children).
+    std::vector<unsigned char> hasChildren_;
     std::vector<int> freeSlots_;
     std::vector<int> order_;  // node -> slot
     std::vector<int> top_;    // slots of the top-level items
