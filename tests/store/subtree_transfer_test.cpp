@@ -15,6 +15,7 @@
 #include "common/edit_log.h"
 #include "common/file_calls.h"
 #include "store/tree_store.h"
+#include "support/crash_run.h"
 #include "support/record_bytes.h"
 #include "support/recorded_calls.h"
 #include "support/temp_dir.h"
@@ -22,7 +23,9 @@
 namespace qm {
 namespace {
 
+using testing::CrashRun;
 using testing::Rec;
+using testing::RunUntilCrash;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
@@ -187,11 +190,7 @@ TEST_F(SubtreeTransferTest, AKillAtAnyFileCallNeverLosesTheNotes) {
             const std::string sourcePath = c.restore ? binPath_ : notebookPath_;
             const std::string targetPath = c.restore ? notebookPath_ : binPath_;
             const int index = c.restore ? 2 : 1;
-            int pipeFds[2];
-            ASSERT_EQ(pipe(pipeFds), 0);
-            const pid_t pid = fork();
-            if (pid == 0) {
-                close(pipeFds[0]);
+            const CrashRun run = RunUntilCrash([&](const std::function<void()>& done) {
                 TreeStore source(dir_.path());
                 TreeStore target(dir_.path());
                 if (!source.Open(sourcePath) || !target.Open(targetPath)) _exit(3);
@@ -208,23 +207,14 @@ TEST_F(SubtreeTransferTest, AKillAtAnyFileCallNeverLosesTheNotes) {
                     }
                     if (c.scoped) source.SetField(0, kFieldTitle, "s");
                 }
-                const char byte = 1;
-                if (write(pipeFds[1], &byte, 1) != 1) _exit(4);
+                done();
                 source.Close();
                 target.Close();
-                fileio::SetCrashPoint(0);
-                _exit(0);
-            }
-            close(pipeFds[1]);
-            char byte = 0;
-            const bool returned = read(pipeFds[0], &byte, 1) == 1;
-            close(pipeFds[0]);
-            int status = 0;
-            waitpid(pid, &status, 0);
-            ASSERT_TRUE(WIFEXITED(status));
-            ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 86)
-                << WEXITSTATUS(status);
-            finished = WEXITSTATUS(status) == 0;
+            });
+            ASSERT_TRUE(run.exited);
+            ASSERT_TRUE(run.status == 0 || run.status == 86) << run.status;
+            finished = run.finished();
+            const bool returned = run.returned > 0;
 
             auto source = Open(sourcePath);
             auto target = Open(targetPath);

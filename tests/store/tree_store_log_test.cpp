@@ -21,14 +21,17 @@
 #include "store/folder_import.h"
 #include "store/record_format.h"
 #include "store/tree_store.h"
+#include "support/crash_run.h"
 #include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
 namespace qm {
 namespace {
 
+using testing::CrashRun;
 using testing::ReadFileBytes;
 using testing::Rec;
+using testing::RunUntilCrash;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
@@ -441,34 +444,19 @@ TEST_F(TreeStoreLogTest, AKilledStoreKeepsEveryEditThatReturned) {
         WriteFileBytes(path_, start);
         std::error_code ignored;
         std::filesystem::remove(EditLog::LogPath(path_), ignored);
-        int pipeFds[2];
-        ASSERT_EQ(pipe(pipeFds), 0);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            close(pipeFds[0]);
+        const CrashRun run = RunUntilCrash([&](const std::function<void()>& done) {
             TreeStore s(dir_.path());
             std::time_t now = 1714554187;
             s.SetClock([&now] { return ++now; });
             if (!s.Open(path_)) _exit(3);
             s.BuildOutline();
             fileio::SetCrashPoint(n);
-            steps(s, [&] {
-                const char byte = 1;
-                if (write(pipeFds[1], &byte, 1) != 1) _exit(4);
-            });
-            fileio::SetCrashPoint(0);
-            _exit(0);
-        }
-        close(pipeFds[1]);
-        int returned = 0;
-        char byte;
-        while (read(pipeFds[0], &byte, 1) == 1) ++returned;
-        close(pipeFds[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 86) << WEXITSTATUS(status);
-        finished = WEXITSTATUS(status) == 0;
+            steps(s, done);
+        });
+        ASSERT_TRUE(run.exited);
+        ASSERT_TRUE(run.status == 0 || run.status == 86) << run.status;
+        finished = run.finished();
+        const int returned = run.returned;
 
         const std::string loaded = Loaded();
         auto store = OpenStore();

@@ -14,6 +14,7 @@
 #include "common/file_calls.h"
 #include "store/checkpoint_task.h"
 #include "store/tree_store.h"
+#include "support/crash_run.h"
 #include "support/record_bytes.h"
 #include "support/recorded_calls.h"
 #include "support/temp_dir.h"
@@ -21,8 +22,10 @@
 namespace qm {
 namespace {
 
+using testing::CrashRun;
 using testing::ReadFileBytes;
 using testing::Rec;
+using testing::RunUntilCrash;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
@@ -158,11 +161,7 @@ TEST_F(TreeStoreTransactionTest, AKilledCommandIsRecoveredWholeOrNotAtAll) {
         WriteFileBytes(path_, Sample());
         std::error_code ignored;
         std::filesystem::remove(EditLog::LogPath(path_), ignored);
-        int pipeFds[2];
-        ASSERT_EQ(pipe(pipeFds), 0);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            close(pipeFds[0]);
+        const CrashRun run = RunUntilCrash([&](const std::function<void()>& done) {
             TreeStore s(dir_.path());
             s.SetClock([] { return std::time_t{1714554187}; });
             if (!s.Open(path_)) _exit(3);
@@ -173,21 +172,13 @@ TEST_F(TreeStoreTransactionTest, AKilledCommandIsRecoveredWholeOrNotAtAll) {
                 const TreeStore::Transaction scope(s);
                 Command(s);
             }
-            const char byte = 1;
-            if (write(pipeFds[1], &byte, 1) != 1) _exit(4);
+            done();
             s.Close();
-            fileio::SetCrashPoint(0);
-            _exit(0);
-        }
-        close(pipeFds[1]);
-        char byte = 0;
-        const bool returned = read(pipeFds[0], &byte, 1) == 1;
-        close(pipeFds[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 86) << WEXITSTATUS(status);
-        finished = WEXITSTATUS(status) == 0;
+        });
+        ASSERT_TRUE(run.exited);
+        ASSERT_TRUE(run.status == 0 || run.status == 86) << run.status;
+        finished = run.finished();
+        const bool returned = run.returned > 0;
         auto store = OpenStore();
         if (returned) {
             EXPECT_EQ(store->image(), after);
