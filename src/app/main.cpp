@@ -3,14 +3,13 @@
 
 #include "app/window/program.h"
 #include "app/window/shutdown_signals.h"
-#include "editor/preview/preview_scheme.h"
 
 int main(int argc, char* argv[]) {
     // Before anything else: a SIGTERM during start-up waits for the window instead of ending
     // the process with nothing saved.
     qm::ShutdownSignals::InstallHandlers();
-    // The preview's web engine wants these settled before the application exists.
-    qm::PrepareWebPreview();
+    // The preview's web engine (loaded on the first preview) wants this settled before the
+    // application exists.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanelia"));

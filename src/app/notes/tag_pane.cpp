@@ -8,8 +8,10 @@
 #include "app/frame/window_layout.h"
 #include "app/notes/editor_pane.h"
 #include "app/notes/note_session.h"
+#include "app/widgets/message_box.h"
 #include "editor/note_editor.h"
-#include "editor/preview/note_preview.h"
+#include "editor/preview_loader.h"
+#include "editor/preview_surface.h"
 #include "editor/tag_bar.h"
 
 namespace qm {
@@ -55,8 +57,17 @@ void TagPane::setPreviewShown(bool shown) {
         return;
     }
     if (preview_ == nullptr) {
-        preview_ = new NotePreview(editorArea_);
-        connect(preview_, &NotePreview::linkClicked, this, &TagPane::previewLinkClicked);
+        QString error;
+        preview_ = PreviewLoader::make(editorArea_, &error);
+        if (preview_ == nullptr) {
+            bar_->setPreviewPressed(false);
+            MessageBox::warning(editorArea_->window(),
+                                QStringLiteral("无法打开网页预览：预览组件载入失败，"
+                                               "笔记仍在编辑器中。\n\n原因：%1")
+                                    .arg(error));
+            return;
+        }
+        connect(preview_, &PreviewSurface::linkClicked, this, &TagPane::previewLinkClicked);
     }
     editor_->hide();
     preview_->showText(editor_->getText());

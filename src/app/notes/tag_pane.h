@@ -11,9 +11,9 @@ class QWidget;
 namespace qm {
 
 class MainToolBar;
-class NotePreview;
 class NoteEditor;
 class NoteSession;
+class PreviewSurface;
 class TagBar;
 class WindowLayout;
 
@@ -33,12 +33,14 @@ public:
     void followSession(NoteSession* session);
 
     TagBar* bar() const { return bar_; }
-    // nullptr until the first preview.
-    NotePreview* preview() const { return preview_; }
+    // nullptr until the first preview (and while the preview library cannot be loaded).
+    PreviewSurface* preview() const { return preview_; }
     bool previewShown() const;
 
     // Shows the editor's whole text as a page over the editor (which is hidden, so that no
-    // keystroke reaches it), or hides the page and gives the editor back.
+    // keystroke reaches it), or hides the page and gives the editor back. The first preview
+    // loads the preview library; when it cannot be loaded a message tells why and the editor
+    // stays shown.
     void setPreviewShown(bool shown);
     // Shows the editor's text again in a preview that is showing.
     void refreshPreview();
@@ -51,7 +53,7 @@ private:
     QWidget* editorArea_;
     NoteEditor* editor_;
     TagBar* bar_;
-    NotePreview* preview_ = nullptr;
+    PreviewSurface* preview_ = nullptr;
 };
 
 }  // namespace qm

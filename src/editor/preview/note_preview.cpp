@@ -13,7 +13,7 @@
 
 namespace qm {
 
-NotePreview::NotePreview(QWidget* parent) : QWidget(parent) {
+NotePreview::NotePreview(QWidget* parent) : PreviewSurface(parent) {
     setObjectName(QStringLiteral("网页预览"));
     hide();
     if (parent != nullptr) parent->installEventFilter(this);
@@ -71,7 +71,7 @@ void NotePreview::fitParent() {
 
 bool NotePreview::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parentWidget() && event->type() == QEvent::Resize) fitParent();
-    return QWidget::eventFilter(watched, event);
+    return PreviewSurface::eventFilter(watched, event);
 }
 
 }  // namespace qm

@@ -1,11 +1,11 @@
-// The preview of a note as a web page, laid over the editor. The web engine is started the
-// first time a page is shown, so a program that never previews never pays for it.
+// The preview of a note as a web page, laid over the editor: the preview surface on Qt
+// WebEngine. The browser is started the first time a page is shown.
 #pragma once
 
-#include <QWidget>
 #include <string_view>
 
-class QUrl;
+#include "editor/preview_surface.h"
+
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -15,29 +15,19 @@ class PreviewGuard;
 class PreviewPage;
 class PreviewSchemeHandler;
 
-class NotePreview : public QWidget {
+class NotePreview : public PreviewSurface {
     Q_OBJECT
 public:
     // Hidden, and without a browser until the first showText().
     explicit NotePreview(QWidget* parent = nullptr);
     ~NotePreview() override;
 
-    // Shows `gb18030` (the note's whole text) as a page, fills the parent, comes to the front
-    // and takes the keyboard focus.
-    void showText(std::string_view gb18030);
-    // Shows `gb18030` in place of the page shown, when the preview is visible.
-    void refresh(std::string_view gb18030);
+    void showText(std::string_view gb18030) override;
+    void refresh(std::string_view gb18030) override;
+    bool started() const override { return view_ != nullptr; }
 
-    // Whether the web engine has been started.
-    bool started() const { return view_ != nullptr; }
     QWebEngineView* view() const { return view_; }
     PreviewGuard* guard() const { return guard_; }
-
-signals:
-    // The page finished loading a snapshot (ok: without error).
-    void pageLoaded(bool ok);
-    // A link of the page was clicked.
-    void linkClicked(const QUrl& url);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -26,11 +26,13 @@ class TagPaneTest : public QObject {
     std::unique_ptr<NoteWindow> w_;
 
     TagPane& tags() { return *w_->window().tags(); }
+    // The preview made by the loader is the web engine's one, from the library this test links.
+    NotePreview* preview() { return static_cast<NotePreview*>(tags().preview()); }
     // The page shown now, as text.
     QString pageText() {
         // The answer may come after a timeout: it must not land in this frame.
         auto answer = std::make_shared<std::optional<QString>>();
-        tags().preview()->view()->page()->runJavaScript(
+        preview()->view()->page()->runJavaScript(
             QStringLiteral("document.body ? document.body.innerText : ''"),
             [answer](const QVariant& value) { *answer = value.toString(); });
         if (!QTest::qWaitFor([answer] { return answer->has_value(); }, 20000)) {

@@ -18,7 +18,6 @@
 #include "app/window/program.h"
 #include "app/window/shutdown_signals.h"
 #include "editor/note_editor.h"
-#include "editor/preview/preview_scheme.h"
 
 namespace {
 
@@ -41,7 +40,6 @@ bool TypeIntoWindow(const QString& keys, const QString& committed) {
 
 int main(int argc, char* argv[]) {
     qm::ShutdownSignals::InstallHandlers();
-    qm::PrepareWebPreview();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanelia"));

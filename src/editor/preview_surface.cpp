@@ -1,0 +1,7 @@
+#include "editor/preview_surface.h"
+
+namespace qm {
+
+PreviewSurface::~PreviewSurface() = default;
+
+}  // namespace qm
