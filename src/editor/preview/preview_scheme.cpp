@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
@@ -20,10 +19,11 @@ void PrepareWebPreview() {
         }
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
-    // Schemes can only be declared before the application exists; a late call (a test
-    // without its own main) leaves the scheme undeclared, which the engine still serves.
-    if (QCoreApplication::instance() == nullptr &&
-        QWebEngineUrlScheme::schemeByName(kPreviewScheme).name().isEmpty()) {
+    // Schemes can only be declared before the engine's first profile exists: the library is
+    // opened on the first preview and calls this before making one. A later call leaves the
+    // scheme as declared, or undeclared (a test without its own main), which the engine still
+    // serves.
+    if (QWebEngineUrlScheme::schemeByName(kPreviewScheme).name().isEmpty()) {
         // No local-scheme or secure flags: the page gets no rights beyond an ordinary page.
         QWebEngineUrlScheme scheme(kPreviewScheme);
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);

@@ -11,8 +11,8 @@ class QUrl;
 
 namespace qm {
 
-// Declares the preview scheme to the web engine. Must run before the QApplication is made;
-// cheap, it starts no browser. Also adds Chromium's no-sandbox switch when the program runs
+// Declares the preview scheme to the web engine. Must run before the engine's first profile is
+// made; cheap, it starts no browser. Also adds Chromium's no-sandbox switch when the program runs
 // as root (the sandbox cannot start there), and only then.
 void PrepareWebPreview();
 
