@@ -18,6 +18,11 @@ stage=$stage_all
 expect_file bin/corvanel
 expect_file bin/qmtool
 [ -x "$stage$prefix/bin/corvanel" ] || fail "corvanel is not executable"
+# The preview beside the program, which opens it on the first preview and never links it.
+expect_file bin/libcorvanel_preview.so
+if readelf -d "$stage$prefix/bin/corvanel" | grep -i 'NEEDED.*WebEngine'; then
+    fail "corvanel links the web engine"
+fi
 expect_file "share/applications/$app_id.desktop"
 expect_file "share/metainfo/$app_id.metainfo.xml"
 expect_file "share/icons/hicolor/scalable/apps/$app_id.svg"
@@ -55,6 +60,7 @@ DESTDIR="$stage_all/../tool" cmake --install "$build" --prefix "$prefix" --compo
 tool=$stage_all/../tool$prefix
 [ -x "$tool/bin/qmtool" ] || fail "qmtool component lacks bin/qmtool"
 [ ! -e "$tool/bin/corvanel" ] || fail "qmtool component carries the program"
+[ ! -e "$tool/bin/libcorvanel_preview.so" ] || fail "qmtool component carries the preview"
 if readelf -d "$tool/bin/qmtool" | grep -i 'NEEDED.*Qt'; then fail "qmtool links Qt"; fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }

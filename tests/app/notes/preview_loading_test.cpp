@@ -3,6 +3,7 @@
 // is told in a message while the note stays in the editor.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <memory>
@@ -82,6 +83,16 @@ private slots:
     void cleanup() {
         w_.reset();
         PreviewLoader::setLibraryPath({});
+    }
+
+    void libraryIsLookedForBesideTheProgramFirst() {
+        const QStringList places = PreviewLoader::candidates();
+        QVERIFY(!places.isEmpty());
+        QCOMPARE(places.first(), QDir(QCoreApplication::applicationDirPath())
+                                     .filePath(QLatin1String(kPreviewLibraryFile)));
+        PreviewLoader::setLibraryPath(QStringLiteral("/elsewhere/libcorvanel_preview.so"));
+        QCOMPARE(PreviewLoader::candidates(),
+                 QStringList{QStringLiteral("/elsewhere/libcorvanel_preview.so")});
     }
 
     // The failures run first: once loaded, the library stays for the rest of the process.
