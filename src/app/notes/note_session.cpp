@@ -219,8 +219,19 @@ bool NoteSession::startBackgroundSave() {
     job.note = loadedNote_;
     job.changes = editor_->changeCount();
     job.generation = loadedGeneration_;
-    job.utf8 = editor_->getTextUtf8();
-    job.reference = loadedText_;
+    {
+        // The copies the worker goes on from (the typing may change the editor text meanwhile)
+        // are made on a worker too: hundreds of megabytes of them held the window for a second.
+        // User input waits only for the copying.
+        const std::string_view utf8 = editor_->textUtf8View();
+        const BusyScope busy(&busy_);
+        RunOffThread(
+            [&] {
+                job.utf8.assign(utf8);
+                job.reference = loadedText_;
+            },
+            false);
+    }
     job.path = path;
     if (!background_->start(std::move(job))) return false;
     backgroundNewPath_ = newPath;
