@@ -55,10 +55,10 @@ void ReadEverything(qm::TreeStore& store) {
     }
 
     static const qm::SearchQuery kQueries[] = {
-        {"a", -1, true, false, false, false, true, {}, nullptr},
-        {"1", -1, false, true, false, false, false, {}, nullptr},
-        {"^.?[a-z]+", -1, true, false, true, false, true, {}, nullptr},
-        {"*a?", -1, true, false, true, true, true, {}, nullptr},
+        {"a", -1, true, false, false, false, true, {}, nullptr, {}},
+        {"1", -1, false, true, false, false, false, {}, nullptr, {}},
+        {"^.?[a-z]+", -1, true, false, true, false, true, {}, nullptr, {}},
+        {"*a?", -1, true, false, true, true, true, {}, nullptr, {}},
     };
     for (const qm::SearchQuery& query : kQueries) {
         const qm::SearchResult result = store.SearchNodes(query);

@@ -178,11 +178,15 @@ std::string NoteEditor::getText() const {
     return Utf8ToGb18030(std::string_view(text, static_cast<size_t>(length)));
 }
 
-std::string NoteEditor::getTextUtf8() const {
+std::string NoteEditor::getTextUtf8() const { return std::string(textUtf8View()); }
+
+std::string_view NoteEditor::textUtf8View() const {
+    // Scintilla closes the gap of its buffer for this pointer; styling and painting never
+    // open it again, only text changes do.
     const auto* text = reinterpret_cast<const char*>(send(Sci::SCI_GETCHARACTERPOINTER));
     const long length = send(Sci::SCI_GETLENGTH);
     if (text == nullptr || length <= 0) return {};
-    return std::string(text, static_cast<size_t>(length));
+    return std::string_view(text, static_cast<size_t>(length));
 }
 
 void NoteEditor::setWrapping(bool wrap) {

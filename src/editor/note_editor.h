@@ -66,6 +66,9 @@ public:
     void loadText(std::string_view text);
     // The whole document as its own UTF-8 bytes, copied out in one piece (no conversion).
     std::string getTextUtf8() const;
+    // The whole document as its own UTF-8 bytes, in place: valid until the document changes
+    // (any edit, load or typed key), so that a worker can read it while user input waits.
+    std::string_view textUtf8View() const;
     // How many changes the document has seen (insertions, deletions, replacements, loads):
     // two equal readings mean the text did not change between them.
     unsigned long changeCount() const { return changes_; }

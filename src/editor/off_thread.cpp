@@ -24,4 +24,14 @@ void RunOffThread(const std::function<void()>& work, bool answerTimers) {
     thread->wait();
 }
 
+void RunOffThreadAnsweringInput(const std::function<void()>& work) {
+    QEventLoop loop;
+    const std::unique_ptr<QThread> thread(QThread::create(work));
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    thread->start();
+    loop.exec();
+    thread->wait();
+}
+
 }  // namespace qm

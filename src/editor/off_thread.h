@@ -17,4 +17,8 @@ constexpr size_t kOffThreadBytes = size_t{1} << 20;
 // `answerTimers` the window's timers wait as well, for work on objects that timers use.
 void RunOffThread(const std::function<void()>& work, bool answerTimers = true);
 
+// The same for work that the user may stop (a search): the window answers user input as well
+// meanwhile, so the work must read nothing the user can change.
+void RunOffThreadAnsweringInput(const std::function<void()>& work);
+
 }  // namespace qm

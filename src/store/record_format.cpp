@@ -59,23 +59,33 @@ FieldSpan FindField(std::string_view data, size_t start, size_t end, int k) {
     return span;
 }
 
-RecordFields SplitRecord(std::string_view record, int count) {
-    RecordFields fields;
+RecordViews SplitRecordViews(std::string_view record, int count) {
+    RecordViews fields;
     if (count > kFieldCount) count = kFieldCount;
     size_t positions[kFieldCount];
     const int found = FindSeparators(record, 0, record.size(), count, positions);
     size_t from = 0;
     for (int i = 0; i < count && i <= found; ++i) {
         const size_t to = i < found ? positions[i] : record.size();
-        fields[i].assign(record.substr(from, to - from));
+        fields[i] = record.substr(from, to - from);
         from = to + kFieldSeparator.size();
     }
     return fields;
 }
 
-std::string JoinRecord(const RecordFields& fields) {
+RecordFields SplitRecord(std::string_view record, int count) {
+    const RecordViews views = SplitRecordViews(record, count);
+    RecordFields fields;
+    for (int i = 0; i < kFieldCount; ++i) fields[i].assign(views[i]);
+    return fields;
+}
+
+namespace {
+
+template <typename Fields>
+std::string Join(const Fields& fields) {
     size_t size = 1 + kFieldSeparator.size() * (kFieldCount - 1);
-    for (const std::string& field : fields) size += field.size();
+    for (const auto& field : fields) size += field.size();
     std::string record;
     record.reserve(size);
     for (int i = 0; i < kFieldCount; ++i) {
@@ -85,6 +95,12 @@ std::string JoinRecord(const RecordFields& fields) {
     record.push_back(kRecordTerminator);
     return record;
 }
+
+}  // namespace
+
+std::string JoinRecord(const RecordFields& fields) { return Join(fields); }
+
+std::string JoinRecord(const RecordViews& fields) { return Join(fields); }
 
 namespace {
 

@@ -38,8 +38,14 @@ FieldSpan FindField(std::string_view data, size_t start, size_t end, int k);
 // separator; missing fields are empty and parts after the 13th are dropped.
 RecordFields SplitRecord(std::string_view record, int count = kFieldCount);
 
+// The same fields as views into `record` (valid while its bytes are): a long body is split
+// off without being copied.
+using RecordViews = std::array<std::string_view, kFieldCount>;
+RecordViews SplitRecordViews(std::string_view record, int count = kFieldCount);
+
 // The 13 fields joined by separators, with the terminator.
 std::string JoinRecord(const RecordFields& fields);
+std::string JoinRecord(const RecordViews& fields);
 
 // An integer field: full-width characters read as their ASCII forms, then leading white
 // space, an optional sign and digits; reading stops at any other character. No digits

@@ -108,6 +108,27 @@ std::string_view RecordImage::Record(int i) const {
     return std::string_view(piece.data, piece.size - 1);
 }
 
+std::shared_ptr<const void> RecordImage::Owner(int i) const {
+    const Position p = Locate(i);
+    const Piece& piece = chunks_[p.chunk]->pieces[p.local];
+    if (piece.owner != nullptr) return piece.owner;
+    return base_;
+}
+
+bool RecordImage::ReplaceRecord(int i, std::shared_ptr<const std::string> record) {
+    if (i < 0 || i >= count_ || record == nullptr || record->empty()) return false;
+    const Position p = Locate(i);
+    Chunk& chunk = Mutable(p.chunk);
+    Piece& piece = chunk.pieces[p.local];
+    chunk.bytes = chunk.bytes - piece.size + record->size();
+    piece.data = record->data();
+    piece.size = static_cast<uint32_t>(record->size());
+    piece.owner = std::move(record);
+    piece.depth = kUnknownDepth;  // read again from the new bytes when asked
+    Resum();
+    return true;
+}
+
 int RecordImage::RecordAt(size_t offset) const {
     if (offset >= recordBytes_) return count_;
     const auto it = std::upper_bound(chunkOffset_.begin(), chunkOffset_.end(), offset);

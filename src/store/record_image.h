@@ -59,6 +59,9 @@ public:
     size_t end(int i) const { return start(i) + Record(i).size(); }
     // Record i without its terminator.
     std::string_view Record(int i) const;
+    // What keeps the bytes of record i alive: holding it keeps a view from Record(i) valid on
+    // any thread, whatever edits follow.
+    std::shared_ptr<const void> Owner(int i) const;
     // The bytes after the last terminator (no record).
     std::string_view tail() const { return tail_ ? std::string_view(*tail_) : std::string_view(); }
     // The record holding byte `offset`; count() for the tail and the end.
@@ -73,6 +76,10 @@ public:
     // owner of their pieces instead of copying them when the offset is a record's first byte
     // or the end of the records. False (nothing changed) for an offset outside.
     bool InsertRecords(size_t offset, std::shared_ptr<const std::string> records);
+    // Replaces record i by `record`, which is one whole record: its only terminator is its
+    // last byte (not checked, so that a long record is not scanned again). False (nothing
+    // changed) for an index outside or an empty record.
+    bool ReplaceRecord(int i, std::shared_ptr<const std::string> record);
     // A copy of a byte range (clipped to the image).
     std::string Copy(size_t offset, size_t length) const;
     // The whole image in one string.

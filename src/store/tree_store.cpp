@@ -483,9 +483,25 @@ bool TreeStore::Edit(size_t offset, size_t length, std::string_view bytes) {
     return true;
 }
 
+std::string_view TreeStore::ImageBytes(size_t offset, size_t length, std::string* copy) const {
+    const int r = image_.RecordAt(offset);
+    if (r < image_.count()) {
+        const size_t start = image_.start(r);
+        const std::string_view record = image_.Record(r);
+        // A record's piece holds its terminator right behind it.
+        if (offset + length <= start + record.size() + 1) {
+            return std::string_view(record.data() + (offset - start), length);
+        }
+    }
+    *copy = image_.Copy(offset, length);
+    return *copy;
+}
+
 bool TreeStore::EditChanged(size_t offset, size_t length, std::string_view bytes) {
-    const std::string copy = image_.Copy(offset, length);
-    const std::string_view old = copy;
+    // The old bytes are compared in place: a record losing a body of hundreds of megabytes
+    // is not copied for it.
+    std::string copy;
+    const std::string_view old = ImageBytes(offset, length, &copy);
     size_t prefix = 0;
     const size_t shorter = std::min(old.size(), bytes.size());
     while (prefix < shorter && old[prefix] == bytes[prefix]) ++prefix;
@@ -574,9 +590,45 @@ bool TreeStore::LocateFieldIn(std::string* buffer, int fieldNumber, size_t* fiel
     return span.found;
 }
 
+void TreeStore::RunLong(size_t bytes, const std::function<void()>& work) {
+    if (longWork_ && bytes >= kLongRecordBytes) {
+        longWork_(work);
+    } else {
+        work();
+    }
+}
+
+bool TreeStore::SameRecord(int index, std::string_view bytes) const {
+    if (index < 0 || index >= image_.count()) return false;
+    const std::string_view now = image_.Record(index);
+    return now.data() == bytes.data() && now.size() == bytes.size();
+}
+
+RecordViews TreeStore::FieldViews(int index, std::shared_ptr<const void>* owner) {
+    *owner = image_.Owner(index);
+    const std::string_view record = image_.Record(index);
+    RecordViews views;
+    RunLong(record.size(), [&views, record] { views = SplitRecordViews(record); });
+    if (SameRecord(index, record)) return views;
+    // Changed while the runner let the window answer: split what is there now, here.
+    *owner = image_.Owner(index);
+    return SplitRecordViews(image_.Record(index));
+}
+
 bool TreeStore::LocateRecordField(int index, int fieldNumber, size_t* start, size_t* end) {
     std::string_view record = image_.Record(index);
-    FieldSpan span = FindField(record, 0, record.size(), fieldNumber);
+    FieldSpan span;
+    {
+        const std::shared_ptr<const void> owner = image_.Owner(index);
+        RunLong(record.size(), [&span, record, fieldNumber] {
+            span = FindField(record, 0, record.size(), fieldNumber);
+        });
+    }
+    if (index >= image_.count()) return false;  // removed while the window answered
+    if (!SameRecord(index, record)) {
+        record = image_.Record(index);
+        span = FindField(record, 0, record.size(), fieldNumber);
+    }
     if (!span.found) {
         // A short record: the missing separators go in before its terminator.
         const std::string missing = Separators(kFieldCount - 1 - span.separators);
@@ -597,7 +649,42 @@ std::string TreeStore::RawField(int index, int fieldNumber) {
     return image_.Copy(start, end - start);
 }
 
+bool TreeStore::SetLongFieldBytes(int index, int fieldNumber, std::string_view value) {
+    const EditGroup group(this, false);  // joins the caller's group
+    const std::shared_ptr<const void> owner = image_.Owner(index);
+    const std::string_view record = image_.Record(index);
+    FieldSpan span;
+    std::shared_ptr<std::string> rebuilt;
+    longWork_([&] {
+        span = FindField(record, 0, record.size(), fieldNumber);
+        if (!span.found || record.substr(span.start, span.end - span.start) == value) return;
+        rebuilt = std::make_shared<std::string>();
+        rebuilt->reserve(record.size() - (span.end - span.start) + value.size() + 1);
+        rebuilt->append(record.substr(0, span.start));
+        rebuilt->append(value);
+        rebuilt->append(record.substr(span.end));
+        rebuilt->push_back(kRecordTerminator);
+    });
+    // A short record (to be repaired) or one changed meanwhile goes the usual way.
+    if (!span.found || !SameRecord(index, record)) return false;
+    if (rebuilt == nullptr) return true;  // the field holds the value already
+    const size_t start = image_.start(index);
+    image_.ReplaceRecord(index, std::move(rebuilt));
+    flatValid_ = false;
+    if (writable()) {
+        pending_.push_back({start + span.start, span.end - span.start, std::string(value)});
+    }
+    return true;
+}
+
 bool TreeStore::SetFieldBytes(int index, int fieldNumber, std::string_view value) {
+    // A long record is rebuilt off this thread; the value itself never holds a separator or a
+    // terminator (fields are sanitized), so the new bytes are one record again.
+    if (longWork_ && index >= 0 && index < image_.count() &&
+        image_.Record(index).size() >= kLongRecordBytes &&
+        SetLongFieldBytes(index, fieldNumber, value)) {
+        return true;
+    }
     size_t start = 0;
     size_t end = 0;
     if (!LocateRecordField(index, fieldNumber, &start, &end)) return false;
@@ -906,23 +993,28 @@ int TreeStore::AddNode(std::optional<int> parent, const NodeFields& fields) {
 bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
     const EditGroup group(this);
     if (!ValidIndex(index)) return false;
-    RecordFields record = SplitRecord(RecordBytes(index));
-    if (fields.title) record[kFieldTitle - 1] = SanitizeField(*fields.title);
-    if (fields.image) record[kFieldImage - 1] = std::to_string(*fields.image);
-    if (fields.selectedImage) {
-        record[kFieldSelectedImage - 1] = std::to_string(*fields.selectedImage);
-    }
-    if (fields.itemValue) record[kFieldItemValue - 1] = std::to_string(*fields.itemValue);
-    if (fields.expandState) record[kFieldExpandState - 1] = std::to_string(*fields.expandState);
+    // The fields stay views into the old record (kept alive by `owner`) unless replaced: a
+    // body of hundreds of megabytes moving into its file is neither copied nor split here.
+    std::shared_ptr<const void> owner;
+    RecordViews record = FieldViews(index, &owner);
+    RecordFields made;
+    const auto set = [&record, &made](int field, std::string value) {
+        made[field - 1] = std::move(value);
+        record[field - 1] = made[field - 1];
+    };
+    if (fields.title) set(kFieldTitle, SanitizeField(*fields.title));
+    if (fields.image) set(kFieldImage, std::to_string(*fields.image));
+    if (fields.selectedImage) set(kFieldSelectedImage, std::to_string(*fields.selectedImage));
+    if (fields.itemValue) set(kFieldItemValue, std::to_string(*fields.itemValue));
+    if (fields.expandState) set(kFieldExpandState, std::to_string(*fields.expandState));
 
-    std::string& body = record[kFieldBody - 1];
-    std::string& path = record[kFieldExternalPath - 1];
     if (fields.externalPath) {
         const std::string newPath = SanitizeField(*fields.externalPath);
+        const std::string path(record[kFieldExternalPath - 1]);
         bool keepOld = false;
         if (!fields.body && newPath.empty()) {
             if (BodyFileHolds(path)) {
-                body = SanitizeField(ReadExternalFile(path));
+                set(kFieldBody, SanitizeField(ReadExternalFile(path)));
                 RemoveFile(ResolvePath(path));
             }
         } else if (!fields.body && newPath != path) {
@@ -930,26 +1022,27 @@ bool TreeStore::UpdateNode(int index, const NodeFields& fields) {
                 // A file that cannot be moved stays where the record still finds it.
                 keepOld = !MoveExternalFile(path, newPath);
             } else {
-                WriteExternalFile(newPath, body);
+                WriteExternalFile(newPath, record[kFieldBody - 1]);
             }
         } else if (fields.body && newPath.empty()) {
             if (ExternalFileExists(path)) RemoveFile(ResolvePath(path));
         }
-        if (!keepOld) path = newPath;
+        if (!keepOld) set(kFieldExternalPath, newPath);
     }
     if (fields.body) {
+        const std::string path(record[kFieldExternalPath - 1]);
         if (!path.empty() && fields.bodyInFile) {
             staleBodyFiles_.erase(path);  // the caller has written the file
-            body.clear();
+            set(kFieldBody, std::string());
         } else if (!path.empty() && WriteBodyFile(path, *fields.body)) {
-            body.clear();
+            set(kFieldBody, std::string());
         } else {
-            body = SanitizeField(*fields.body);
+            set(kFieldBody, SanitizeField(*fields.body));
         }
-        record[kFieldModified - 1] = NowText();
+        set(kFieldModified, NowText());
     }
-    if (fields.selStart) record[kFieldSelStart - 1] = std::to_string(*fields.selStart);
-    if (fields.selLength) record[kFieldSelLength - 1] = std::to_string(*fields.selLength);
+    if (fields.selStart) set(kFieldSelStart, std::to_string(*fields.selStart));
+    if (fields.selLength) set(kFieldSelLength, std::to_string(*fields.selLength));
 
     const size_t start = image_.start(index);
     return EditChanged(start, image_.end(index) + 1 - start, JoinRecord(record));
@@ -1004,25 +1097,73 @@ std::string TreeStore::BodyText(std::string_view body, const std::string& extern
     return std::string(body);
 }
 
+bool TreeStore::ReadLongRecord(int index, bool bodyFileLater, NodeRecord* out,
+                               RecordFields* record) {
+    SetFieldBytes(index, kFieldAccessed, NowText());  // rebuilt through the runner
+    if (!ValidIndex(index)) return false;
+    const std::shared_ptr<const void> owner = image_.Owner(index);
+    const std::string_view bytes = image_.Record(index);
+    RecordViews views;
+    std::string body;
+    bool copied = false;
+    longWork_([&] {
+        views = SplitRecordViews(bytes);
+        // The record's own copy is not the body shown when its file is there.
+        if (!ExternalFileExists(std::string(views[kFieldExternalPath - 1]))) {
+            body.assign(views[kFieldBody - 1]);
+            copied = true;
+        }
+    });
+    if (!SameRecord(index, bytes)) return false;
+    for (int k = 0; k < kFieldCount; ++k) {
+        if (k != kFieldBody - 1) (*record)[k].assign(views[k]);
+    }
+    const std::string& path = (*record)[kFieldExternalPath - 1];
+    if (BodyFileHolds(path)) {
+        body.clear();
+        if (bodyFileLater && out != nullptr) {
+            out->bodyFile = path;
+        } else {
+            body = ReadExternalFile(path);
+        }
+    } else if (!copied) {
+        body.assign(views[kFieldBody - 1]);  // a stale file: the record holds the latest body
+    }
+    (*record)[kFieldBody - 1] = std::move(body);
+    return true;
+}
+
 std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, bool withBody,
                                 bool bodyFileLater) {
     // The accessed time is no user's work: it is logged without a sync of its own.
     const EditGroup group(this, false);
     if (!ValidIndex(index)) return {};
-    RecordFields record = SplitRecord(RecordBytes(index));
     withBody = withBody || fieldNumber == kFieldBody;
-    if (withBody) {
-        const std::string now = NowText();
-        SetFieldBytes(index, kFieldAccessed, now);
-        record[kFieldAccessed - 1] = now;
-        const std::string& path = record[kFieldExternalPath - 1];
-        if (bodyFileLater && out != nullptr && BodyFileHolds(path)) {
-            out->bodyFile = path;
-            record[kFieldBody - 1].clear();
-        } else {
-            record[kFieldBody - 1] = BodyText(record[kFieldBody - 1], path);
+    RecordFields record;
+    // A long body is split off and copied by the runner, and the accessed time put into a copy
+    // of the record there, so the caller's thread is not held for hundreds of megabytes.
+    const bool longRead = withBody && longWork_ && RecordBytes(index).size() >= kLongRecordBytes &&
+                          ReadLongRecord(index, bodyFileLater, out, &record);
+    if (!longRead) {
+        const RecordViews views = SplitRecordViews(RecordBytes(index));
+        for (int k = 0; k < kFieldCount; ++k) {
+            if (withBody || k != kFieldBody - 1) record[k].assign(views[k]);  // no body unasked
+        }
+        if (withBody) {
+            const std::string now = NowText();
+            SetFieldBytes(index, kFieldAccessed, now);
+            record[kFieldAccessed - 1] = now;
+            const std::string& path = record[kFieldExternalPath - 1];
+            if (bodyFileLater && out != nullptr && BodyFileHolds(path)) {
+                out->bodyFile = path;
+                record[kFieldBody - 1].clear();
+            } else {
+                record[kFieldBody - 1] = BodyText(record[kFieldBody - 1], path);
+            }
         }
     }
+    std::string result;
+    if (fieldNumber >= 1 && fieldNumber <= kFieldCount) result = record[fieldNumber - 1];
     if (out != nullptr) {
         out->title = record[kFieldTitle - 1];
         out->image = ParseIntField(record[kFieldImage - 1]);
@@ -1030,7 +1171,7 @@ std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, boo
         out->itemValue = ParseIntField(record[kFieldItemValue - 1]);
         out->expandState = ParseIntField(record[kFieldExpandState - 1]);
         out->depth = ParseIntField(record[kFieldDepth - 1]);
-        if (withBody) out->body = record[kFieldBody - 1];
+        if (withBody) out->body = std::move(record[kFieldBody - 1]);
         out->externalPath = record[kFieldExternalPath - 1];
         out->selStart = ParseIntField(record[kFieldSelStart - 1]);
         out->selLength = ParseIntField(record[kFieldSelLength - 1]);
@@ -1038,8 +1179,7 @@ std::string TreeStore::ReadNode(int index, int fieldNumber, NodeRecord* out, boo
         out->modified = record[kFieldModified - 1];
         out->accessed = record[kFieldAccessed - 1];
     }
-    if (fieldNumber < 1 || fieldNumber > kFieldCount) return {};
-    return record[fieldNumber - 1];
+    return result;
 }
 
 std::string TreeStore::GetField(int index, int fieldNumber) {
@@ -1108,15 +1248,41 @@ SearchResult TreeStore::SearchNodes(const SearchQuery& query) {
         }
         if (!query.includeBodies) continue;
         const std::string path(part(kFieldExternalPath));
-        std::string external;
         const bool fromFile = BodyFileHolds(path);
-        if (fromFile) external = ReadExternalFile(path);
-        const std::string_view body = fromFile ? std::string_view(external) : part(kFieldBody);
-        if (matcher.Matches(body)) {
+        const std::string_view inRecord = part(kFieldBody);
+        bool matched = false;
+        std::string text;
+        // Reads the body and tests it; for a body file or a long body this runs on a worker
+        // while the window answers, so it may use only what it captures: the file's path, the
+        // record's bytes (kept alive by `owner`) and the matcher.
+        const auto test = [&, file = fromFile ? ResolvePath(path) : std::string(),
+                           owner = image_.Owner(i)] {
+            std::string external;
+            if (!file.empty()) external = ReadTextFile(file);
+            if (query.stop != nullptr && query.stop->load()) return;
+            const std::string_view body = file.empty() ? inRecord : std::string_view(external);
+            matched = matcher.Matches(body);
+            if (!matched) return;
+            if (file.empty()) {
+                text.assign(body);
+            } else {
+                text = std::move(external);
+            }
+        };
+        if (query.runLong && (fromFile || inRecord.size() >= kLongRecordBytes)) {
+            query.runLong(test);
+            if (query.stop != nullptr && query.stop->load()) {
+                result.status = SearchResult::Status::kStopped;
+                return result;
+            }
+        } else {
+            test();
+        }
+        if (matched) {
             result.status = SearchResult::Status::kFound;
             result.index = i;
             result.matchedPart = 2;
-            result.matchedText.assign(body);
+            result.matchedText = std::move(text);
             return result;
         }
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/write_error.h"
+#include "store/record_format.h"
 #include "store/record_image.h"
 
 namespace qm {
@@ -108,6 +109,11 @@ struct SearchQuery {
     // search ends when *stop is true.
     std::function<void()> betweenRecords;
     const std::atomic<bool>* stop = nullptr;
+    // A body kept in its file, or a long one in its record, is read and matched by `work`
+    // handed to this, which returns when the work has finished (the window answers meanwhile,
+    // its stop button included; the work reads only what it was given, never the store).
+    // Empty: on the calling thread.
+    std::function<void(const std::function<void()>& work)> runLong;
 };
 
 struct SearchResult {
@@ -128,6 +134,16 @@ public:
     TreeStore& operator=(const TreeStore&) = delete;
 
     void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
+
+    // Runs `work` and returns when it has finished, leaving the calling thread free meanwhile
+    // to answer its window (a worker runs it). The work reads only bytes the store keeps alive
+    // for it, and files; it never touches the store.
+    using LongWork = std::function<void(const std::function<void()>& work)>;
+    // Records from this size on are split, copied and rebuilt through the long-work runner, so
+    // that reading or editing a note of hundreds of megabytes does not hold the caller's
+    // thread. Without a runner (the default) all of it runs on the calling thread.
+    static constexpr size_t kLongRecordBytes = size_t{1} << 20;
+    void SetLongWorkRunner(LongWork run) { longWork_ = std::move(run); }
     const std::string& programFolder() const { return programFolder_; }
 
     // The clock for the time fields (seconds since the epoch, written as local time).
@@ -405,6 +421,22 @@ private:
     int RecordDepth(int index);
     std::string_view RecordBytes(int index) const;  // without its terminator
     bool LocateRecordField(int index, int fieldNumber, size_t* start, size_t* end);
+    // Runs `work` through the long-work runner when `bytes` reach kLongRecordBytes and a
+    // runner is set, else here.
+    void RunLong(size_t bytes, const std::function<void()>& work);
+    // Record `index` still is the piece `bytes` viewed (no edit replaced it meanwhile).
+    bool SameRecord(int index, std::string_view bytes) const;
+    // The fields of record `index` as views into its bytes, which `owner` keeps alive; a long
+    // record is split through the runner.
+    RecordViews FieldViews(int index, std::shared_ptr<const void>* owner);
+    // The bytes [offset, offset + length) of the image: a view when they lie in one record,
+    // else a copy held in `copy`.
+    std::string_view ImageBytes(size_t offset, size_t length, std::string* copy) const;
+    // SetFieldBytes for a long record: the new record is built through the runner and put in
+    // place whole. False when it could not be done that way (the caller goes the usual way).
+    bool SetLongFieldBytes(int index, int fieldNumber, std::string_view value);
+    // ReadNode's fields of a long record, split and the body copied through the runner.
+    bool ReadLongRecord(int index, bool bodyFileLater, NodeRecord* out, RecordFields* record);
     // Field k of a record as stored (a short record is repaired first).
     std::string RawField(int index, int fieldNumber);
     bool SetFieldBytes(int index, int fieldNumber, std::string_view value);
@@ -414,6 +446,7 @@ private:
                               size_t* fieldEnd, size_t* recordEnd, size_t* dataEnd);
 
     std::string programFolder_;
+    LongWork longWork_;
     std::string path_;
     RecordImage image_;
     std::shared_ptr<EditLog> log_;  // null unless the file is ours for writing

@@ -29,16 +29,17 @@ bool IsOwnExternalPath(const std::string& path) {
     return path.compare(0, ExternalPrefix().size(), ExternalPrefix()) == 0;
 }
 
-// Marks the session busy for the scope's life.
+// Marks the session busy for the scope's life (scopes nest).
 class BusyScope {
 public:
-    explicit BusyScope(bool* busy) : busy_(busy) { *busy_ = true; }
-    ~BusyScope() { *busy_ = false; }
+    explicit BusyScope(bool* busy) : busy_(busy), was_(*busy) { *busy_ = true; }
+    ~BusyScope() { *busy_ = was_; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
     bool* busy_;
+    bool was_;
 };
 
 }  // namespace
@@ -53,9 +54,16 @@ NoteSession::NoteSession(NoteEditor* editor, TreeStore* notebook, NoteTreeView* 
       background_(new BackgroundSave(notebook, this)) {
     connect(editor_, &NoteEditor::keyReleased, this, &NoteSession::onEditorKeyReleased);
     connect(background_, &BackgroundSave::finished, this, &NoteSession::onBackgroundSaved);
+    // A note of hundreds of megabytes kept in its record is copied out and its record rebuilt
+    // (accessed time, selection) on a worker while the window paints; its timers wait, as
+    // they use the store.
+    notebook_->SetLongWorkRunner([this](const std::function<void()>& work) {
+        const BusyScope busy(&busy_);
+        RunOffThread(work, false);
+    });
 }
 
-NoteSession::~NoteSession() = default;
+NoteSession::~NoteSession() { notebook_->SetLongWorkRunner({}); }
 
 std::string NoteSession::NewExternalName() { return qm::NewExternalName(); }
 
@@ -109,7 +117,7 @@ void NoteSession::showSelectedNote() {
     if (blocked()) return;
 
     emit pathShowRequested(selected);
-    saveCurrentNote(false);  // the note being left; the tree already selects the new one
+    saveCurrentNote(false);   // the note being left; the tree already selects the new one
     waitForBackgroundSave();  // (when the save above had nothing to do)
 
     loadedNote_ = selected;
@@ -211,8 +219,19 @@ bool NoteSession::startBackgroundSave() {
     job.note = loadedNote_;
     job.changes = editor_->changeCount();
     job.generation = loadedGeneration_;
-    job.utf8 = editor_->getTextUtf8();
-    job.reference = loadedText_;
+    {
+        // The copies the worker goes on from (the typing may change the editor text meanwhile)
+        // are made on a worker too: hundreds of megabytes of them held the window for a second.
+        // User input waits only for the copying.
+        const std::string_view utf8 = editor_->textUtf8View();
+        const BusyScope busy(&busy_);
+        RunOffThread(
+            [&] {
+                job.utf8.assign(utf8);
+                job.reference = loadedText_;
+            },
+            false);
+    }
     job.path = path;
     if (!background_->start(std::move(job))) return false;
     backgroundNewPath_ = newPath;
@@ -268,13 +287,16 @@ std::optional<std::string> NoteSession::changedText(unsigned long* changes) {
         text = editor_->getText();
         same = text == loadedText_;
     } else {
-        // User input waits meanwhile, so the editor text and loadedText_ stay as they are.
-        const std::string utf8 = editor_->getTextUtf8();
+        // User input waits meanwhile, so the editor text and loadedText_ stay as they are: the
+        // worker reads the document in place instead of a copy made here.
+        const std::string_view utf8 = editor_->textUtf8View();
         const BusyScope busy(&busy_);
-        RunOffThread([&] {
-            text = Utf8ToGb18030(utf8);
-            same = text == loadedText_;
-        });
+        RunOffThread(
+            [&] {
+                text = Utf8ToGb18030(utf8);
+                same = text == loadedText_;
+            },
+            false);
     }
     if (same) {
         savedChanges_ = *changes;

@@ -1,6 +1,7 @@
 #include "app/search/note_search.h"
 
 #include "app/trees/outline_model.h"
+#include "editor/off_thread.h"
 
 namespace qm {
 
@@ -42,6 +43,9 @@ SearchResult NoteSearch::findTitleOrBody(std::string_view query, const MatchOpti
     search.includeBodies = true;
     search.betweenRecords = betweenRecords;
     search.stop = &stop_;
+    // A body of many megabytes is read and matched on a worker while the window answers, the
+    // stop button included.
+    search.runLong = [](const std::function<void()>& work) { RunOffThreadAnsweringInput(work); };
     SearchResult result = notebook_->SearchNodes(search);
     if (result.status == SearchResult::Status::kNotFound && selected != -1) {
         search.afterIndex = -1;

@@ -29,7 +29,8 @@ public:
     SearchResult findTitle(std::string_view query, const MatchOptions& options, int selected) const;
 
     // The same walk over titles and bodies in the store (a title is tested before its body;
-    // matchedPart 1 or 2). `betweenRecords` runs before each note; the walk ends with kStopped
+    // matchedPart 1 or 2). `betweenRecords` runs before each note; a body file or a long body
+    // is read and matched on a worker while the window answers. The walk ends with kStopped
     // once requestStop() was called, and does not wrap round then.
     SearchResult findTitleOrBody(std::string_view query, const MatchOptions& options, int selected,
                                  const std::function<void()>& betweenRecords);

@@ -12,6 +12,7 @@
 #include "app/notes/auto_save.h"
 #include "common/charset.h"
 #include "editor/off_thread.h"
+#include "store/tree_store.h"
 
 using qm::testing::NoteWindow;
 using qm::testing::ReadFileBytes;
@@ -54,6 +55,8 @@ private slots:
     void undoStaysWithinTheNoteShown();
     void automaticSaveDuringALoadWritesNothing();
     void typingGoesOnWhileABackgroundSaveRuns();
+    void longBodyInItsRecordAtStartUp_data();
+    void longBodyInItsRecordAtStartUp();
 
 private:
     std::unique_ptr<NoteWindow> w_;
@@ -184,6 +187,60 @@ void LargeNoteTest::typingGoesOnWhileABackgroundSaveRuns() {
     w_->editor().insertText(" and the end");
     w_->click(2);  // a switch waits for a running save, then saves what is left
     QVERIFY(ReadFileBytes(BodyFile(*w_, 1)) == text + "more and the end");
+}
+
+void LargeNoteTest::longBodyInItsRecordAtStartUp_data() {
+    QTest::addColumn<bool>("typed");
+    QTest::newRow("typed, then F12: the body moves into its file") << true;
+    QTest::newRow("unchanged, switched away: only the selection") << false;
+}
+
+// A note of megabytes kept inside its record (as an older file or another program may leave it),
+// selected at the last exit: the start-up shows it exactly, copied out of its record on a
+// worker; the first save moves it into its own file and edits the record.
+void LargeNoteTest::longBodyInItsRecordAtStartUp() {
+    QFETCH(bool, typed);
+    const std::string large = LargeText(3u << 20, true, "in the record");
+    {
+        qm::TreeStore store(w_->folder());
+        QVERIFY(store.Open(w_->file("笔记本.qm")));
+        store.BuildOutline();
+        qm::NodeFields root;
+        root.title = qm::ToGb(QStringLiteral("笔记本"));
+        QCOMPARE(store.AddNode(std::nullopt, root), 0);
+        qm::NodeFields note;
+        note.title = std::string("long");
+        note.body = large;  // no external path: the body stays in the record
+        QCOMPARE(store.AddNode(0, note), 1);
+        QCOMPARE(store.AddNode(0, qm::NodeFields{}), 2);
+    }
+    QVERIFY(w_->field(1, 7) == large);
+    w_->writeSettings(QStringLiteral("[主界面]\r\n树型框选中项=1\r\n"));
+    w_->start();
+    QCOMPARE(w_->notes().loadedNote(), 1);
+    QVERIFY(w_->editor().getText() == large);
+    QVERIFY(w_->notes().loadedText() == large);
+
+    std::string expected = large;
+    const int end = w_->editor().textLength();
+    w_->editor().showRange(end, 0);
+    if (typed) {
+        w_->editor().insertText(qm::Utf8ToGb18030("尾😀"));
+        expected += qm::Utf8ToGb18030("尾😀");
+        QTest::keyClick(w_->editor().focusProxy(), Qt::Key_F12);
+        QCoreApplication::processEvents();
+        QCOMPARE(w_->field(1, 7), std::string());
+        QVERIFY(w_->field(1, 8).rfind(qm::ToGb(QStringLiteral("外部存储\\")), 0) == 0);
+        QVERIFY(ReadFileBytes(BodyFile(*w_, 1)) == expected);
+    } else {
+        w_->click(2);
+        QVERIFY(w_->field(1, 7) == large);               // still in its record, untouched
+        QCOMPARE(w_->field(1, 9), std::to_string(end));  // the selection written into it
+        QCOMPARE(w_->field(1, 8), std::string());
+    }
+    w_->restart();
+    w_->click(1);
+    QVERIFY(w_->editor().getText() == expected);
 }
 
 QTEST_MAIN(LargeNoteTest)
