@@ -1,6 +1,7 @@
 #include "app/notes/note_session.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/notes/background_save.h"
@@ -57,13 +58,20 @@ NoteSession::NoteSession(NoteEditor* editor, TreeStore* notebook, NoteTreeView* 
     // A note of hundreds of megabytes kept in its record is copied out and its record rebuilt
     // (accessed time, selection) on a worker while the window paints; its timers wait, as
     // they use the store.
-    notebook_->SetLongWorkRunner([this](const std::function<void()>& work) {
-        const BusyScope busy(&busy_);
-        RunOffThread(work, false);
-    });
+    // The store may outlive this session while the window is torn down (and the session may
+    // outlive the store): after the session the work runs where it is asked for.
+    notebook_->SetLongWorkRunner(
+        [session = QPointer<NoteSession>(this)](const std::function<void()>& work) {
+            if (session == nullptr) {
+                work();
+                return;
+            }
+            const BusyScope busy(&session->busy_);
+            RunOffThread(work, false);
+        });
 }
 
-NoteSession::~NoteSession() { notebook_->SetLongWorkRunner({}); }
+NoteSession::~NoteSession() = default;
 
 std::string NoteSession::NewExternalName() { return qm::NewExternalName(); }
 

@@ -354,7 +354,9 @@ QString TreeCommands::cutCaption(TreeKind tree) const {
 }
 
 bool TreeCommands::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == trees_->notebookView() && event->type() == QEvent::KeyPress &&
+    // The event's type is looked at first: the views send events to their filters while the
+    // window is torn down, after the trees are gone.
+    if (event->type() == QEvent::KeyPress && watched == trees_->notebookView() &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
         startRename(trees_->notebookView()->selectedNode());
         return true;
