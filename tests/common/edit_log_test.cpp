@@ -51,6 +51,20 @@ protected:
         return ReadFileBytes(EditLog::LogPath(path_));
     }
 
+    // A log's bytes and what recovering them over the base file must give.
+    struct RecoveryCase {
+        const char* name;
+        std::string bytes;
+        std::string expected;
+        size_t validEnd;
+    };
+    void ExpectRecovers(const RecoveryCase& c) const {
+        const EditLog::Recovery r = EditLog::Recover(c.bytes, base_);
+        EXPECT_TRUE(r.belongs) << c.name;
+        EXPECT_EQ(Apply(base_, r.edits), c.expected) << c.name;
+        EXPECT_EQ(r.validEnd, c.validEnd) << c.name;
+    }
+
     TempDir dir_;
     std::string path_ = dir_.File("a.qm");
     std::string base_ = "base text";
@@ -71,12 +85,7 @@ TEST_F(EditLogTest, DamagedTailsLoseOnlyTheGroupTheyTouch) {
     const std::string log = ThreeGroups(&ends);
     const std::string afterTwo = ">BASE text and more";
     const std::string afterThree = "> text and more";
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::string expected;
-        size_t validEnd;
-    } cases[] = {
+    const RecoveryCase cases[] = {
         {"torn by one byte", log.substr(0, log.size() - 1), afterTwo, ends[1]},
         {"torn inside the header of the last record", log.substr(0, ends[1] + 3), afterTwo,
          ends[1]},
@@ -93,12 +102,7 @@ TEST_F(EditLogTest, DamagedTailsLoseOnlyTheGroupTheyTouch) {
         {"torn header", log.substr(0, 10), base_, 0},
         {"empty", "", base_, 0},
     };
-    for (const Case& c : cases) {
-        const EditLog::Recovery r = EditLog::Recover(c.bytes, base_);
-        EXPECT_TRUE(r.belongs) << c.name;
-        EXPECT_EQ(Apply(base_, r.edits), c.expected) << c.name;
-        EXPECT_EQ(r.validEnd, c.validEnd) << c.name;
-    }
+    for (const RecoveryCase& c : cases) ExpectRecovers(c);
 }
 
 TEST_F(EditLogTest, LogOfAnotherFileIsNotApplied) {
@@ -199,12 +203,7 @@ TEST_F(EditLogBatchTest, PiecesWithoutTheirSealReplayNothing) {
     std::vector<size_t> ends;
     const std::string log = Batch(&ends);
     const std::string groupsOnly = ">BASE text";
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::string expected;
-        size_t validEnd;
-    } cases[] = {
+    const RecoveryCase cases[] = {
         {"ended after the first piece", log.substr(0, ends[1]), "BASE text", ends[0]},
         {"ended after the second piece", log.substr(0, ends[3]), groupsOnly, ends[2]},
         {"seal torn", log.substr(0, log.size() - 3), groupsOnly, ends[2]},
@@ -223,12 +222,7 @@ TEST_F(EditLogBatchTest, PiecesWithoutTheirSealReplayNothing) {
          }(),
          groupsOnly, ends[2]},
     };
-    for (const Case& c : cases) {
-        const EditLog::Recovery r = EditLog::Recover(c.bytes, base_);
-        EXPECT_TRUE(r.belongs) << c.name;
-        EXPECT_EQ(Apply(base_, r.edits), c.expected) << c.name;
-        EXPECT_EQ(r.validEnd, c.validEnd) << c.name;
-    }
+    for (const RecoveryCase& c : cases) ExpectRecovers(c);
 }
 
 // While a batch is open a checkpoint never empties the log (its pieces wait for the seal); a

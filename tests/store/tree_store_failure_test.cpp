@@ -13,6 +13,7 @@
 #include "common/edit_log.h"
 #include "common/file_calls.h"
 #include "store/tree_store.h"
+#include "support/durable_bytes.h"
 #include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
@@ -40,19 +41,7 @@ protected:
         return store;
     }
     // What a writer opening a copy of the file and its log after a crash would find.
-    std::string RecoveredCopy() {
-        namespace fs = std::filesystem;
-        const std::string copy = dir_.File("copy.qm");
-        fs::copy_file(path_, copy, fs::copy_options::overwrite_existing);
-        std::error_code ignored;
-        fs::remove(EditLog::LogPath(copy), ignored);
-        if (fs::exists(EditLog::LogPath(path_))) {
-            fs::copy_file(EditLog::LogPath(path_), EditLog::LogPath(copy));
-        }
-        TreeStore recovered;
-        recovered.Open(copy);
-        return recovered.image();
-    }
+    std::string RecoveredCopy() { return qm::testing::RecoveredCopy(path_, dir_.File("copy.qm")); }
     static NodeFields Body(const std::string& text) {
         NodeFields fields;
         fields.body = text;

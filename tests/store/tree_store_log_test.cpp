@@ -22,6 +22,7 @@
 #include "store/record_format.h"
 #include "store/tree_store.h"
 #include "support/crash_run.h"
+#include "support/durable_bytes.h"
 #include "support/record_bytes.h"
 #include "support/temp_dir.h"
 
@@ -62,16 +63,9 @@ protected:
     // Copies the file and its log elsewhere and opens the copy as a writer would after a
     // crash (the original store stays open, its log not emptied).
     std::string RecoveredCopy() {
-        const std::string copy = dir_.File("copy.qm");
-        std::filesystem::copy_file(path_, copy, std::filesystem::copy_options::overwrite_existing);
-        std::error_code ignored;
-        std::filesystem::remove(EditLog::LogPath(copy), ignored);
-        if (std::filesystem::exists(EditLog::LogPath(path_))) {
-            std::filesystem::copy_file(EditLog::LogPath(path_), EditLog::LogPath(copy));
-        }
-        TreeStore recovered;
-        EXPECT_TRUE(recovered.Open(copy));
-        std::string image = recovered.image();
+        bool opened = false;
+        std::string image = qm::testing::RecoveredCopy(path_, dir_.File("copy.qm"), &opened);
+        EXPECT_TRUE(opened);
         return image;
     }
 

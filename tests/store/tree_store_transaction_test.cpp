@@ -15,6 +15,7 @@
 #include "store/checkpoint_task.h"
 #include "store/tree_store.h"
 #include "support/crash_run.h"
+#include "support/durable_bytes.h"
 #include "support/record_bytes.h"
 #include "support/recorded_calls.h"
 #include "support/temp_dir.h"
@@ -58,16 +59,10 @@ protected:
     }
     // The file and its log opened elsewhere, as after a crash of the store that wrote them.
     std::string Recovered() {
-        const std::string copy = dir_.File("copy.qm");
-        std::filesystem::copy_file(path_, copy, std::filesystem::copy_options::overwrite_existing);
-        std::error_code ignored;
-        std::filesystem::remove(EditLog::LogPath(copy), ignored);
-        if (std::filesystem::exists(EditLog::LogPath(path_))) {
-            std::filesystem::copy_file(EditLog::LogPath(path_), EditLog::LogPath(copy));
-        }
-        TreeStore recovered;
-        EXPECT_TRUE(recovered.Open(copy));
-        return recovered.image();
+        bool opened = false;
+        std::string image = testing::RecoveredCopy(path_, dir_.File("copy.qm"), &opened);
+        EXPECT_TRUE(opened);
+        return image;
     }
 
     TempDir dir_;
