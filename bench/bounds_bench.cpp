@@ -2,7 +2,8 @@
 // short lines, a title of 100 KB, a tree 1,000 levels deep and a notebook of 500,000 notes. For
 // each, every step a user takes runs in the real window (offscreen) and is timed: start-up with
 // the large note selected and shown, typing into it, saving it (F12), switching away and back,
-// a search of titles and bodies that finds nothing, expanding the whole tree, and closing. Each
+// a search of titles and bodies that finds nothing, expanding the whole tree, deleting the note
+// into the recycle bin, and closing. Each
 // step's "_freeze_ms" is the longest the window left a posted event unanswered while it ran
 // (a step that waits for a worker answers meanwhile); "longest_step_ms" is the longest single
 // freeze of the window over all steps (goal: under 1000 ms).
@@ -30,6 +31,7 @@
 #include "app/notes/note_session.h"
 #include "app/search/search_bar.h"
 #include "app/search/search_controller.h"
+#include "app/tree_commands/tree_commands.h"
 #include "app/trees/note_tree_view.h"
 #include "app/trees/note_trees.h"
 #include "app/window/main_window.h"
@@ -203,6 +205,13 @@ void Run(benchmark::State& state, Case (*make)()) {
         });
         step("expand_all", [&] {
             window.trees()->notebookView()->expandAll();
+            QCoreApplication::processEvents();
+        });
+        // The large note goes into the recycle bin and the next one is shown.
+        window.trees()->notebookView()->selectNode(note);
+        QCoreApplication::processEvents();
+        step("delete", [&] {
+            if (window.treeCommands()->deleteNote() != 1) state.SkipWithError("nothing deleted");
             QCoreApplication::processEvents();
         });
         // The close writes the tree files on a worker while the window answers.

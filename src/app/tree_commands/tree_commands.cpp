@@ -183,7 +183,7 @@ int TreeCommands::deleteNote() {
         }
         count = moved.count;
 
-        if (NoteEditor* editor = session_->editor()) editor->setText({});
+        if (NoteEditor* editor = session_->editor()) editor->loadText({});
         session_->forgetLoadedNote();
         cut_ = {};
 
