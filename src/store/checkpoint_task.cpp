@@ -38,6 +38,31 @@ CheckpointTask::~CheckpointTask() {
     if (!done_) --state_->started;
 }
 
+void CheckpointTask::FreeInSteps(int old) {
+    // Freeing a file of 100 MB at its close makes one journal commit carry all of its blocks
+    // (and, on a file system mounted with discard, their discards); a sync of the log waits
+    // for that commit. Cut down a few megabytes at a time, each step synced here, an edit's
+    // sync waits for one step at most, and no step starts while an edit waits for the log.
+    struct stat st;
+    if (fstat(old, &st) != 0 || st.st_nlink != 0 || !S_ISREG(st.st_mode)) return;
+    if (static_cast<uint64_t>(st.st_size) <= freeStep_) return;
+    // Never cut a file that someone still reads (a reader that mapped it would fault, a copy
+    // would come out short): a write lease is granted only when no other open file or mapping
+    // holds the inode. No name leads to it any more, so nobody can open it afterwards; the lease
+    // is given back at once (its break would signal this process).
+    if (fcntl(old, F_SETLEASE, F_WRLCK) != 0) return;
+    fcntl(old, F_SETLEASE, F_UNLCK);
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    while (size > 0) {
+        size = size > freeStep_ ? size - freeStep_ : 0;
+        for (int waited = 0; log_->appendWaiting() && waited < kMaxYieldMs; ++waited) {
+            usleep(1000);
+        }
+        // A failure leaves the rest to the close.
+        if (!fileio::Truncate(old, size) || !fileio::Sync(old)) return;
+    }
+}
+
 uint64_t CheckpointTask::FileId(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return 0;
@@ -122,9 +147,11 @@ bool CheckpointTask::Run() {
         if (ok && afterFailedAppends_) ok = log_->DropUnsynced() || fail(log_->lastError().path);
         // The log learns what the new file holds before the file takes its place, so that
         // recovery never replays an edit twice (doc/journal.md).
-        // The old file stays open across the rename, so that freeing its blocks happens at the
-        // close below, on this thread, and not inside the rename, which holds the folder.
-        const int old = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        // The old file stays open across the rename, so that freeing its blocks happens below,
+        // on this thread, and not inside the rename, which holds the folder. Writable when it
+        // is to be cut down in steps.
+        int old = freeStep_ > 0 ? open(path_.c_str(), O_RDWR | O_CLOEXEC) : -1;
+        if (old < 0) old = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
         const bool needMarker = !afterFailedAppends_ || log_->size() > 0;
         if (ok && needMarker && !log_->AppendMarker(seq_, written, crc)) {
             errno = log_->lastError().code;
@@ -135,7 +162,10 @@ bool CheckpointTask::Run() {
         // Until the folder is synced the rename may not survive a power cut.
         ok = ok && (fileio::SyncFolderOf(path_) || fail(path_));
         if (ok) log_->ResetIfNothingAfter(seq_);
-        if (old >= 0) close(old);
+        if (old >= 0) {
+            if (ok && freeStep_ > 0) FreeInSteps(old);
+            close(old);
+        }
     }
     if (!ok) unlink(temp.c_str());
     {

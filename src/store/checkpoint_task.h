@@ -40,6 +40,14 @@ public:
     CheckpointTask(const CheckpointTask&) = delete;
     CheckpointTask& operator=(const CheckpointTask&) = delete;
 
+    // The file the checkpoint replaces is freed `stepBytes` at a time, each step synced, after
+    // the rename (instead of all at once when it is closed): for a checkpoint that runs while
+    // edits go on, whose syncs would otherwise wait for the whole file's blocks to be freed.
+    // Off (0) by default. Only an old file that no name and nobody else holds any more is cut.
+    void FreeReplacedFileInSteps(uint64_t stepBytes) { freeStep_ = stepBytes; }
+    // The step a background checkpoint uses.
+    static constexpr uint64_t kFreeStep = 4u << 20;
+
     // Writes the file; true when it now holds the snapshot. On failure the log still holds
     // every edit that reached it, the old file stays, and the state keeps the reason. Runs
     // once.
@@ -51,12 +59,15 @@ public:
     static uint64_t FileId(const std::string& path);
 
 private:
+    void FreeInSteps(int old);
+
     std::string path_;
     ImageSnapshot snapshot_;
     uint64_t seq_;
     std::shared_ptr<EditLog> log_;
     std::shared_ptr<CheckpointState> state_;
     bool afterFailedAppends_;
+    uint64_t freeStep_ = 0;
     bool done_ = false;
 };
 

@@ -1,6 +1,7 @@
 // The store's durability through its edit log: replay after reopening, damaged logs, readers
 // that cannot write, checkpoints on another thread, and a process killed at every file call of
 // the log and of the checkpoint.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include "support/crash_run.h"
 #include "support/durable_bytes.h"
 #include "support/record_bytes.h"
+#include "support/recorded_calls.h"
 #include "support/temp_dir.h"
 
 namespace qm {
@@ -372,6 +374,84 @@ TEST_F(TreeStoreLogTest, CheckpointWritesRecordsOfAnySizeWhole) {
     EXPECT_EQ(store->LogSize(), 0u);
 }
 
+// A checkpoint that frees the file it replaced in steps cuts that file down only when nothing
+// else holds it: a reader's mapping, another name or an open descriptor keep its bytes whole (a
+// mapping cut under a reader would fault when the reader touches it).
+TEST_F(TreeStoreLogTest, ReplacedFileIsCutInStepsOnlyWhenNobodyHoldsIt) {
+    enum class Holder { kNone, kMappedReader, kOtherName, kOpenFile };
+    struct Case {
+        Holder holder;
+        uint64_t step;  // 0: freed at its close, as by default
+        bool cut;
+    };
+    const Case cases[] = {
+        {Holder::kNone, 4096, true},          {Holder::kNone, 0, false},
+        {Holder::kMappedReader, 4096, false}, {Holder::kOtherName, 4096, false},
+        {Holder::kOpenFile, 4096, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.holder) * 10 + (c.step > 0));
+        std::error_code ignored;
+        std::filesystem::remove(EditLog::LogPath(path_), ignored);
+        const std::string otherName = dir_.File("link.qm");
+        std::filesystem::remove(otherName, ignored);
+        const std::string before = Sample(400);
+        ASSERT_GT(before.size(), 4 * 4096u);
+        WriteFileBytes(path_, before);
+        auto store = OpenStore();
+        std::unique_ptr<TreeStore> reader;
+        int fd = -1;
+        switch (c.holder) {
+            case Holder::kNone:
+                break;
+            case Holder::kMappedReader:
+                reader = std::make_unique<TreeStore>();
+                ASSERT_TRUE(reader->Load(path_));
+                break;
+            case Holder::kOtherName:
+                ASSERT_EQ(link(path_.c_str(), otherName.c_str()), 0);
+                break;
+            case Holder::kOpenFile:
+                fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+                ASSERT_GE(fd, 0);
+                break;
+        }
+        store->SetField(1, kFieldTitle, "changed");
+        std::shared_ptr<CheckpointTask> task = store->StartCheckpoint();
+        ASSERT_NE(task, nullptr);
+        task->FreeReplacedFileInSteps(c.step);
+        testing::CallRecord record;
+        ASSERT_TRUE(task->Run());
+        record.Stop();
+        // The old file has no name left: its calls are on "... (deleted)".
+        const int cuts = record.Count(fileio::kTruncate, " (deleted)");
+        const int syncs = record.Count(fileio::kSync, " (deleted)");
+        const int steps = c.cut ? static_cast<int>((before.size() + c.step - 1) / c.step) : 0;
+        EXPECT_EQ(cuts, steps);
+        EXPECT_EQ(syncs, steps);
+        EXPECT_EQ(ReadFileBytes(path_), store->image());
+        EXPECT_EQ(store->LogSize(), 0u);
+        EXPECT_EQ(RecoveredCopy(), store->image());
+        switch (c.holder) {
+            case Holder::kNone:
+                break;
+            case Holder::kMappedReader:
+                EXPECT_EQ(reader->image(), before);
+                break;
+            case Holder::kOtherName:
+                EXPECT_EQ(ReadFileBytes(otherName), before);
+                break;
+            case Holder::kOpenFile: {
+                std::string held;
+                EXPECT_TRUE(fileio::ReadAll(fd, &held));
+                EXPECT_EQ(held, before);
+                close(fd);
+                break;
+            }
+        }
+    }
+}
+
 // The child runs the edits and reports each one that returned through a pipe; it dies just
 // before its n-th file call. The parent then opens the file: it must hold the state after the
 // last edit reported, or after the one that was running.
@@ -392,7 +472,9 @@ TEST_F(TreeStoreLogTest, AKilledStoreKeepsEveryEditThatReturned) {
         done();
         // A checkpoint whose snapshot is older than the log: the edit made meanwhile must be
         // replayed after it, once.
+        // It frees the file it replaces in steps: a crash may come between them too.
         std::shared_ptr<CheckpointTask> task = s.StartCheckpoint();
+        if (task) task->FreeReplacedFileInSteps(512);
         s.SetField(7, kFieldTitle, "made during the checkpoint");
         done();
         if (task) task->Run();

@@ -53,6 +53,8 @@ bool CheckpointScheduler::startNow() {
 bool CheckpointScheduler::start(TreeStore* store) {
     std::shared_ptr<CheckpointTask> task = store->StartCheckpoint();
     if (task == nullptr) return false;
+    // Saves go on meanwhile: the replaced file is freed a step at a time.
+    task->FreeReplacedFileInSteps(CheckpointTask::kFreeStep);
     auto ok = std::make_shared<std::atomic<bool>>(false);
     // The task holds its snapshot, the log and nothing of the store, so the store may go on
     // editing (or close) while it runs.
