@@ -132,8 +132,8 @@ void NoteTreeView::expandSliceNow() {
     const int end = std::min(expandLast_, model_->nodeCount() - 1);
     int visited = 0;
     while (expandNext_ <= end) {
-        const QModelIndex index = model_->indexOfNode(expandNext_++);
-        if (model_->hasChildren(index)) expand(index);
+        // Leaves too, as QTreeView does: a leaf that gains children later shows them open.
+        expand(model_->indexOfNode(expandNext_++));
         if (++visited >= expandSlice_ || ((visited & 255) == 0 && clock.elapsed() >= kSliceMs)) {
             break;
         }
