@@ -2,9 +2,9 @@
 // short lines, a title of 100 KB, a tree 1,000 levels deep and a notebook of 500,000 notes. For
 // each, every step a user takes runs in the real window (offscreen) and is timed: start-up with
 // the large note selected and shown, typing into it, saving it (F12), switching away and back,
-// a search of titles and bodies that finds nothing, expanding the whole tree, deleting the note
-// into the recycle bin, and closing. Each
-// step's "_freeze_ms" is the longest the window left a posted event unanswered while it ran
+// a search of titles and bodies that finds nothing, expanding the whole tree, adding a note
+// under the root and deleting it, deleting the case's note into the recycle bin, and closing.
+// Each step's "_freeze_ms" is the longest the window left a posted event unanswered while it ran
 // (a step that waits for a worker answers meanwhile); "longest_step_ms" is the longest single
 // freeze of the window over all steps (goal: under 1000 ms).
 //
@@ -34,6 +34,7 @@
 #include "app/tree_commands/tree_commands.h"
 #include "app/trees/note_tree_view.h"
 #include "app/trees/note_trees.h"
+#include "app/trees/outline_model.h"
 #include "app/window/main_window.h"
 #include "app/window/program.h"
 #include "common/qt_text.h"
@@ -203,15 +204,41 @@ void Run(benchmark::State& state, Case (*make)()) {
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             }
         });
+        NoteTreeView& view = *window.trees()->notebookView();
+        OutlineModel& model = *window.trees()->notebookModel();
+        // Opens the tree slice by slice; the step lasts until the last slice is laid out.
         step("expand_all", [&] {
-            window.trees()->notebookView()->expandAll();
+            view.expandAll();
+            while (view.isExpanding()) {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            }
             QCoreApplication::processEvents();
         });
-        // The large note goes into the recycle bin and the next one is shown.
-        window.trees()->notebookView()->selectNode(note);
+        for (int node = model.nodeCount() - 1; node >= 0; --node) {
+            const QModelIndex index = model.indexOfNode(node);
+            if (!model.hasChildren(index)) continue;
+            if (!view.isExpanded(index)) state.SkipWithError("expandAll left an item closed");
+            break;
+        }
+        // A note added under the root of the opened tree, then deleted into the recycle bin.
+        view.selectNode(0);
         QCoreApplication::processEvents();
-        step("delete", [&] {
-            if (window.treeCommands()->deleteNote() != 1) state.SkipWithError("nothing deleted");
+        TreeCommands& commands = *window.treeCommands();
+        int added = -1;
+        step("new_note", [&] {
+            added = commands.newChildNote();
+            QCoreApplication::processEvents();
+        });
+        if (added < 0 || view.selectedNode() != added) state.SkipWithError("no new note");
+        step("delete_note", [&] {
+            if (commands.deleteNote() != 1) state.SkipWithError("the new note is not deleted");
+            QCoreApplication::processEvents();
+        });
+        // The case's own note goes into the recycle bin and the next one is shown.
+        view.selectNode(note);
+        QCoreApplication::processEvents();
+        step("delete_shown_note", [&] {
+            if (commands.deleteNote() < 1) state.SkipWithError("the shown note is not deleted");
             QCoreApplication::processEvents();
         });
         // The close writes the tree files on a worker while the window answers.

@@ -16,10 +16,13 @@ TreeViewState TreeViewState::Capture(const NoteTreeView& view) {
 }
 
 void TreeViewState::restoreExpansion(NoteTreeView& view, const IndexShift& shift) const {
+    std::vector<int> nodes;
+    nodes.reserve(expanded_.size());
     for (const int node : expanded_) {
         const int moved = shift.map(node);
-        if (moved >= 0) view.expandNode(moved);
+        if (moved >= 0) nodes.push_back(moved);
     }
+    view.expandNodes(nodes);  // one layout for all of them
 }
 
 }  // namespace qm

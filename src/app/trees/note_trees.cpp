@@ -65,6 +65,15 @@ NoteTrees::NoteTrees(const QString& programFolder, QWidget* viewParent)
 
 NoteTrees::~NoteTrees() {
     // The views belong to the window and may outlive the stores by a moment: detach them.
+    // The models go first: a model being deleted lets go of all the views' open items at once,
+    // while a view detached from a live model unregisters them one by one (most of a second
+    // for a notebook of 500,000 open items).
+    recycleBinView_->stopExpanding();
+    notebookView_->stopExpanding();
+    delete recycleBinModel_;
+    delete notebookModel_;
+    recycleBinModel_ = nullptr;
+    notebookModel_ = nullptr;
     recycleBinView_->setModel(nullptr);
     notebookView_->setModel(nullptr);
     recycleBin_.reset();
