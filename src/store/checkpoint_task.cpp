@@ -17,6 +17,10 @@ namespace {
 
 // The size of the slices a checkpoint writes and hands to the disk.
 constexpr size_t kSlice = 128u << 10;
+// How much of the new file may reach the disk's cache before the checkpoint syncs it. A sync of
+// the edit log flushes the disk's whole write cache, so it would otherwise wait for everything the
+// checkpoint wrote since the last flush (tens of megabytes between two saves).
+constexpr uint64_t kFlushEvery = uint64_t{1} << 20;
 // The longest a slice waits for edits that want the disk first; then the checkpoint goes on.
 constexpr int kMaxYieldMs = 50;
 
@@ -84,10 +88,11 @@ bool CheckpointTask::Run() {
     if (fd >= 0) {
         // The snapshot goes out in slices; its checksum is taken on the way. Each slice is
         // handed to the disk (sync_file_range) while the next is written, and waited for after
-        // that, so at most two slices are ever on their way: a sync of the edit log meanwhile
-        // (which the file system may have to order after them) waits for those only, and the
-        // final sync for nothing much. While an edit waits for its append, no new slice goes to
-        // the disk: the edit's sync does not queue behind the checkpoint's writes.
+        // that, so at most two slices are ever on their way, and every megabyte that arrived is
+        // synced (out of the disk's cache): a sync of the edit log meanwhile waits for little
+        // more than a megabyte, and the final sync for nothing much. While an edit waits for
+        // its append, no new slice goes to the disk: the edit's sync does not queue behind the
+        // checkpoint's writes.
         std::string buffer;
         buffer.reserve(kSlice);
         uint64_t written = 0;
@@ -95,6 +100,7 @@ bool CheckpointTask::Run() {
         bool failed = false;
         uint64_t handedOver = 0;  // bytes whose write-back has started
         uint64_t waitedFor = 0;   // bytes known to be on the disk
+        uint64_t flushedTo = 0;   // bytes synced out of the disk's cache
         auto handOver = [&] {
             if (written - handedOver < kSlice) return;
             for (int waited = 0; log_->appendWaiting() && waited < kMaxYieldMs; ++waited) {
@@ -110,6 +116,11 @@ bool CheckpointTask::Run() {
                 waitedFor = handedOver;
             }
             handedOver = written;
+            if (waitedFor - flushedTo >= kFlushEvery) {
+                failed = !fileio::Sync(fd);
+                if (failed) fail(temp);
+                flushedTo = waitedFor;
+            }
         };
         auto writeOut = [&](const char* data, size_t size) {
             if (failed || size == 0) return;
