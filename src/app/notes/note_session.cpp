@@ -99,6 +99,26 @@ void NoteSession::forgetLoadedNote() {
     uncounted_ = false;
 }
 
+bool NoteSession::moveLoadedBodyToFile() {
+    if (loadedNote_ < 0 || busy_) return false;
+    waitForBackgroundSave();
+    if (loadedText_.size() < kOffThreadBytes) return false;
+    // loadedText_ is the record's body as long as the record names no file.
+    if (!notebook_->GetField(loadedNote_, kFieldExternalPath).empty()) return false;
+    const std::string path = NewExternalName();
+    bool written = false;
+    {
+        const BusyScope busy(&busy_);
+        RunOffThread([&] { written = notebook_->WriteExternalFile(path, loadedText_); }, false);
+    }
+    if (!written) return false;  // the record keeps the body, as before
+    NodeFields fields;
+    fields.body = std::string();
+    fields.bodyInFile = true;
+    fields.externalPath = path;
+    return notebook_->UpdateNode(loadedNote_, fields);
+}
+
 bool NoteSession::blocked() {
     for (const SelectionBlocker& blocker : blockers_) {
         QString warning;

@@ -64,6 +64,11 @@ public:
     void reloadLoadedNote();
     // The loaded note is gone (deleted): loaded note = -1, nothing is saved for it.
     void forgetLoadedNote();
+    // Before the loaded note leaves the notebook: a body of a megabyte or more still kept in
+    // its record goes into a file of its own (on a worker), so that the move carries a short
+    // record instead of copying and logging the whole body while the window waits. Unsaved
+    // editor changes are not written. Returns true when the body is in a file afterwards.
+    bool moveLoadedBodyToFile();
 
     // While held, the editor shows something other than the note (automatic typing plays it
     // back): saves leave the stored note as it is, since it already holds the full text.

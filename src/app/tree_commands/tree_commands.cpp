@@ -169,6 +169,7 @@ int TreeCommands::deleteNote() {
     // between leaves it in both stores rather than in neither. The notebook's side (removal,
     // the parent's icon, a new root) is one group of its own.
     ensureRoot(TreeKind::kRecycleBin);
+    if (session_->loadedNote() == cur) session_->moveLoadedBodyToFile();
     int count = 0;
     {
         const TreeStore::Transaction scope(notebook);

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QtTest>
 #include <filesystem>
+#include <fstream>
 
 #include "app/frame/main_tool_bar.h"
 #include "app/notes/note_session.h"
@@ -72,6 +73,7 @@ private slots:
     void deleteMovesTheSubtreeToTheRecycleBin_data();
     void deleteMovesTheSubtreeToTheRecycleBin();
     void deletingAnEmptyRootLeavesTheRecycleBinAlone();
+    void deletingALongBodyMovesItIntoAFileFirst();
     void deleteKeepsTheNoteFieldsAndForgetsTheLoadedNote();
     void pastePlacesTheSubtree_data();
     void pastePlacesTheSubtree();
@@ -386,6 +388,35 @@ void TreeCommandsTest::deleteMovesTheSubtreeToTheRecycleBin() {
     // The files read back the same.
     QCOMPARE(FileOutline(file("笔记本.qm")), notebook);
     QCOMPARE(FileOutline(file("回收站.qm")), recycleBin);
+}
+
+void TreeCommandsTest::deletingALongBodyMovesItIntoAFileFirst() {
+    // A body of a megabyte and a half kept in its record (ASCII: the same bytes in every
+    // encoding), as a file written elsewhere may hold it.
+    const std::string body(1536 * 1024, 'x');
+    QVERIFY(WriteTree(file("笔记本.qm"),
+                      {{1, "笔记本", 2}, {2, "long", 1, 0, body.c_str()}, {2, "next", 1, 0, "n"}}));
+    start();
+    QVERIFY(trees().notebookView()->selectNode(1));
+    QCOMPARE(session().loadedNote(), 1);
+    QCOMPARE(commands().deleteNote(), 1);
+    QCOMPARE(notebookText(), QStringLiteral("笔记本#2|.next#1"));
+    // The recycle bin's record names a file that holds the body; neither the recycle bin nor
+    // a log carries it (the notebook file still holds it until its next checkpoint).
+    qm::TreeStore& bin = trees().recycleBin();
+    const int moved = bin.NodeCount() - 1;
+    QCOMPARE(Title(bin, moved), QStringLiteral("long"));
+    const std::string path = bin.GetField(moved, qm::kFieldExternalPath);
+    QVERIFY(!path.empty());
+    std::ifstream in(bin.ResolvePath(path), std::ios::binary);
+    const std::string inFile((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QVERIFY(inFile == body);
+    QVERIFY(bin.ReadNode(moved, qm::kFieldBody, nullptr) == body);
+    for (const char* name : {"笔记本.qm.log", "回收站.qm", "回收站.qm.log"}) {
+        std::error_code missing;
+        const auto size = std::filesystem::file_size(file(name), missing);
+        QVERIFY2(missing || size < body.size(), name);
+    }
 }
 
 void TreeCommandsTest::deletingAnEmptyRootLeavesTheRecycleBinAlone() {
