@@ -42,6 +42,10 @@ CheckpointTask::~CheckpointTask() {
     if (!done_) --state_->started;
 }
 
+void CheckpointTask::YieldToWaitingEdits() const {
+    for (int waited = 0; log_->appendWaiting() && waited < kMaxYieldMs; ++waited) usleep(1000);
+}
+
 void CheckpointTask::FreeInSteps(int old) {
     // Freeing a file of 100 MB at its close makes one journal commit carry all of its blocks
     // (and, on a file system mounted with discard, their discards); a sync of the log waits
@@ -59,9 +63,7 @@ void CheckpointTask::FreeInSteps(int old) {
     uint64_t size = static_cast<uint64_t>(st.st_size);
     while (size > 0) {
         size = size > freeStep_ ? size - freeStep_ : 0;
-        for (int waited = 0; log_->appendWaiting() && waited < kMaxYieldMs; ++waited) {
-            usleep(1000);
-        }
+        YieldToWaitingEdits();
         // A failure leaves the rest to the close.
         if (!fileio::Truncate(old, size) || !fileio::Sync(old)) return;
     }
@@ -103,9 +105,7 @@ bool CheckpointTask::Run() {
         uint64_t flushedTo = 0;   // bytes synced out of the disk's cache
         auto handOver = [&] {
             if (written - handedOver < kSlice) return;
-            for (int waited = 0; log_->appendWaiting() && waited < kMaxYieldMs; ++waited) {
-                usleep(1000);
-            }
+            YieldToWaitingEdits();
             sync_file_range(fd, static_cast<off_t>(handedOver),
                             static_cast<off_t>(written - handedOver), SYNC_FILE_RANGE_WRITE);
             if (handedOver > waitedFor) {

@@ -59,6 +59,9 @@ public:
     static uint64_t FileId(const std::string& path);
 
 private:
+    // Waits while an edit waits for the log (50 ms at most), so that the edit's sync
+    // does not queue behind the checkpoint's next disk call.
+    void YieldToWaitingEdits() const;
     void FreeInSteps(int old);
 
     std::string path_;

@@ -106,12 +106,7 @@ bool NoteSession::moveLoadedBodyToFile() {
     // loadedText_ is the record's body as long as the record names no file.
     if (!notebook_->GetField(loadedNote_, kFieldExternalPath).empty()) return false;
     const std::string path = NewExternalName();
-    bool written = false;
-    {
-        const BusyScope busy(&busy_);
-        RunOffThread([&] { written = notebook_->WriteExternalFile(path, loadedText_); }, false);
-    }
-    if (!written) return false;  // the record keeps the body, as before
+    if (!writeBodyFile(path, loadedText_)) return false;  // the record keeps the body
     NodeFields fields;
     fields.body = std::string();
     fields.bodyInFile = true;
@@ -333,6 +328,13 @@ std::optional<std::string> NoteSession::changedText(unsigned long* changes) {
     return text;
 }
 
+bool NoteSession::writeBodyFile(const std::string& path, const std::string& text) {
+    const BusyScope busy(&busy_);
+    bool written = false;
+    RunOffThread([&] { written = notebook_->WriteExternalFile(path, text); });
+    return written;
+}
+
 bool NoteSession::writeChangedText(std::string text, unsigned long changes) {
     std::string path = notebook_->GetField(loadedNote_, kFieldExternalPath);
     // Only names of our own making move; a file the user chose keeps the body at any length.
@@ -344,9 +346,8 @@ bool NoteSession::writeChangedText(std::string text, unsigned long changes) {
 
     NodeFields fields;
     if (text.size() >= kOffThreadBytes && !path.empty()) {
-        // A large body goes into its file on a worker; the record is updated here after it.
-        const BusyScope busy(&busy_);
-        RunOffThread([&] { fields.bodyInFile = notebook_->WriteExternalFile(path, text); });
+        // A large body goes into its file first; the record is updated here after it.
+        fields.bodyInFile = writeBodyFile(path, text);
     }
     // A body the worker could not write is written (and its failure handled) by the store.
     fields.body = fields.bodyInFile ? std::string() : text;

@@ -109,6 +109,9 @@ private:
     // F12 released in the editor: forced save, then the beep.
     void onEditorKeyReleased(int key);
     bool blocked();
+    // Writes a long body into the body file `path` on a worker while the window paints and
+    // answers timers (user input waits). False when the file could not be written.
+    bool writeBodyFile(const std::string& path, const std::string& text);
     // Writes `text` (differing from loadedText_) into the loaded note as a changed save.
     // False, with "笔记保存失败！" shown once per run of failures, when the store refuses.
     // `changes` is the editor's change count when `text` was read.

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <algorithm>
 
@@ -53,10 +54,8 @@ void NoteTreeView::setModel(QAbstractItemModel* model) {
 bool NoteTreeView::expandNode(int node) {
     const QModelIndex index = model_->indexOfNode(node);
     if (!index.isValid()) return false;
-    const bool wasQuiet = quiet_;
-    quiet_ = true;
+    const QScopedValueRollback<bool> quiet(quiet_, true);
     expand(index);
-    quiet_ = wasQuiet;
     return true;
 }
 
@@ -65,23 +64,19 @@ void NoteTreeView::expandNodes(const std::vector<int>& nodes) {
     // With a layout pending, expand() only records the item: the view lays itself out once,
     // on its next paint or query, instead of inserting rows item by item.
     scheduleDelayedItemsLayout();
-    const bool wasQuiet = quiet_;
-    quiet_ = true;
+    const QScopedValueRollback<bool> quiet(quiet_, true);
     for (const int node : nodes) {
         const QModelIndex index = model_->indexOfNode(node);
         if (index.isValid()) expand(index);
     }
-    quiet_ = wasQuiet;
 }
 
 bool NoteTreeView::selectNode(int node) {
     const QModelIndex index = model_->indexOfNode(node);
     if (!index.isValid()) return false;
     // Making the item current opens its collapsed parents: the program's doing, not the user's.
-    const bool wasQuiet = quiet_;
-    quiet_ = true;
+    const QScopedValueRollback<bool> quiet(quiet_, true);
     setCurrentIndex(index);
-    quiet_ = wasQuiet;
     return true;
 }
 
@@ -127,18 +122,19 @@ void NoteTreeView::expandSliceNow() {
     clock.start();
     // The items of the slice are only recorded; the view lays itself out once after it.
     scheduleDelayedItemsLayout();
-    const bool wasQuiet = quiet_;
-    quiet_ = !expandByUser_;
     const int end = std::min(expandLast_, model_->nodeCount() - 1);
-    int visited = 0;
-    while (expandNext_ <= end) {
-        // Leaves too, as QTreeView does: a leaf that gains children later shows them open.
-        expand(model_->indexOfNode(expandNext_++));
-        if (++visited >= expandSlice_ || ((visited & 255) == 0 && clock.elapsed() >= kSliceMs)) {
-            break;
+    {
+        const QScopedValueRollback<bool> quiet(quiet_, !expandByUser_);
+        int visited = 0;
+        while (expandNext_ <= end) {
+            // Leaves too, as QTreeView does: a leaf that gains children later shows them open.
+            expand(model_->indexOfNode(expandNext_++));
+            if (++visited >= expandSlice_ ||
+                ((visited & 255) == 0 && clock.elapsed() >= kSliceMs)) {
+                break;
+            }
         }
     }
-    quiet_ = wasQuiet;
     // A write refused by the store may not stop the walk, but a stop from a handler does.
     if (!isExpanding()) return;
     if (expandNext_ > end) {

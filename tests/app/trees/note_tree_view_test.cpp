@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -57,6 +58,21 @@ std::set<int> NodesWithChildren(const OutlineModel& model, int first, int last) 
     return nodes;
 }
 
+// A store filled by FillStore, its model loaded, and a view of it shown.
+struct ShownTree {
+    ShownTree() {
+        FillStore(&store);
+        model.reload();
+        view = std::make_unique<NoteTreeView>(QStringLiteral("树型框笔记本"), &model);
+        view->resize(300, 400);
+        view->show();
+    }
+    qm::testing::TempDir dir;
+    qm::TreeStore store{dir.path()};
+    OutlineModel model{&store};
+    std::unique_ptr<NoteTreeView> view;
+};
+
 void WaitUntilDone(const NoteTreeView& view) {
     for (int i = 0; i < 10000 && view.isExpanding(); ++i) QCoreApplication::processEvents();
 }
@@ -86,14 +102,10 @@ void NoteTreeViewTest::expandingInSlicesReachesEveryItem_data() {
 void NoteTreeViewTest::expandingInSlicesReachesEveryItem() {
     QFETCH(int, how);
     QFETCH(int, slice);
-    qm::testing::TempDir dir;
-    qm::TreeStore store(dir.path());
-    FillStore(&store);
-    OutlineModel model(&store);
-    model.reload();
-    NoteTreeView view(QStringLiteral("树型框笔记本"), &model);
-    view.resize(300, 400);
-    view.show();
+    ShownTree tree;
+    qm::TreeStore& store = tree.store;
+    OutlineModel& model = tree.model;
+    NoteTreeView& view = *tree.view;
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.setExpandSlice(slice);
     QSignalSpy finished(&view, &NoteTreeView::expandingFinished);
@@ -167,15 +179,11 @@ void NoteTreeViewTest::expandingStops_data() {
 
 void NoteTreeViewTest::expandingStops() {
     QFETCH(int, stop);
-    qm::testing::TempDir dir;
-    qm::TreeStore store(dir.path());
-    FillStore(&store);
-    OutlineModel model(&store);
-    model.reload();
+    ShownTree tree;
+    qm::TreeStore& store = tree.store;
+    OutlineModel& model = tree.model;
+    NoteTreeView& view = *tree.view;
     OutlineModel other(&store);
-    NoteTreeView view(QStringLiteral("树型框笔记本"), &model);
-    view.resize(300, 400);
-    view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.setExpandSlice(6);
     QSignalSpy finished(&view, &NoteTreeView::expandingFinished);
